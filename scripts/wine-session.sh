@@ -1,0 +1,56 @@
+# Sourced by the run scripts: one fresh Wine prefix in the build folder, one
+# persistent wineserver for it, and one Xvfb on a free display. Everything
+# started here is ended by wine_session_stop (and by the EXIT trap), and
+# nothing else is touched.
+#
+#   wine_session_start <build-dir>   exports WINEPREFIX, WINESERVER, WINELOADER,
+#                                    WINEDEBUG and DISPLAY
+#   wine_session_stop
+
+WINE_SESSION_XVFB_PID=""
+
+wine_session_start() {
+  local build_dir=$1
+  export WINEPREFIX="$build_dir/wineprefix"
+  export WINEDEBUG=-all
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  export WINESERVER=/usr/lib/wine/wineserver
+  [ -x "$WINELOADER" ] || WINELOADER=$(command -v wine64 || command -v wine)
+  [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+  # Neither Mono nor Gecko ship with Debian's Wine; never ask for them.
+  export WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d"
+
+  # A display nobody holds: Xvfb's lock file tells which are taken.
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+  WINE_SESSION_XVFB_PID=$!
+  export DISPLAY=":$n"
+  trap wine_session_stop EXIT
+
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  # The server outlives each program, so test programs start fast. Its stdio
+  # goes nowhere: inherited pipes would keep the caller's output open.
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+  "$WINELOADER" wineboot -i >/dev/null 2>&1 </dev/null
+  # A crashing program must end, not wait in the debugger until its time-out.
+  "$WINELOADER" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1 </dev/null || true
+  "$WINELOADER" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /f >/dev/null 2>&1 </dev/null || true
+  local i
+  for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+}
+
+wine_session_stop() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${WINESERVER:-}" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "$WINE_SESSION_XVFB_PID" ]; then
+    kill "$WINE_SESSION_XVFB_PID" 2>/dev/null || true
+    wait "$WINE_SESSION_XVFB_PID" 2>/dev/null || true
+    WINE_SESSION_XVFB_PID=""
+  fi
+}

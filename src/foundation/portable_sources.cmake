@@ -1,0 +1,3 @@
+# Further portable files of the foundation (built natively too): one line each.
+list(APPEND foundation_portable
+)
