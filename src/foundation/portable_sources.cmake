@@ -3,4 +3,5 @@ list(APPEND foundation_portable
   version_split.cpp
   xml_append.cpp
   trusted_url.cpp
+  xml_reader.cpp
 )
