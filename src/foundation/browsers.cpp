@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "foundation/executor.h"
 #include "foundation/file_utils.h"
 #include "foundation/logger.h"
 #include "foundation/registry_key.h"
@@ -63,6 +64,18 @@ std::string getDefaultBrowserPath() {
     TDS_LOG_ERROR("browsers::getDefaultBrowserPath", "%s failed with %s", "FindExecutable",
                   formatSystemError(error).c_str());
     throw std::runtime_error("cannot find default browser");
+}
+
+bool launchDefault(const std::string& address) {
+    try {
+        const std::string browser = getDefaultBrowserPath();
+        if (Executor::ExecProcessAsDesktopUser(browser, address, nullptr) != 0)
+            throw std::runtime_error("execAsDesktopUser failed");
+        return true;
+    } catch (const std::exception& e) {
+        TDS_LOG_ERROR("browsers::launchDefault", "%s", e.what());
+        return false;
+    }
 }
 
 bool isInstalled(int browserId, bool view32) {

@@ -159,6 +159,23 @@ TEST_F(HtmlAssociation, GetDefaultBrowserPath_NoAssociationThrowsAndLogs) {
     EXPECT_EQ(before, probeFiles());
 }
 
+TEST_F(HtmlAssociation, LaunchDefault_StartsTheBrowserWithTheAddress) {
+    const std::string out = testutil::besideExe("browser_probe.out");
+    DeleteFileA(out.c_str());
+    associate(testutil::besideExe("browser_probe.exe"));
+    EXPECT_TRUE(browsers::launchDefault("https://www.tolva.example/verify"));
+    ASSERT_TRUE(testutil::waitFor([&] { return testutil::fileExists(out); }, 20000));
+    testutil::waitFor([&] { return !testutil::readFileText(out).empty(); }, 2000);
+    EXPECT_NE(std::string::npos, testutil::readFileText(out).find("https://www.tolva.example/verify"));
+    DeleteFileA(out.c_str());
+}
+
+TEST_F(HtmlAssociation, LaunchDefault_NoBrowserAnswersFalseAndLogs) {
+    const size_t logBefore = readLog().size();
+    EXPECT_FALSE(browsers::launchDefault("https://www.tolva.example/verify"));
+    EXPECT_NE(std::string::npos, readLog().substr(logBefore).find("cannot find default browser"));
+}
+
 // --- runtime home -----------------------------------------------------------
 
 const char kVendor[] = "SOFTWARE\\TolvaSoft";
