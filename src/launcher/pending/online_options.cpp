@@ -1,0 +1,104 @@
+// Waits for the HTTP client, locales, the Policy values, the file digest and
+// the country lookup to land.
+#include "launcher/online_options.h"
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include <cstring>
+#include <string>
+
+#include "foundation/file_utils.h"
+#include "foundation/http_connection.h"
+#include "foundation/locales.h"             // Locale::getPreferred, getLangCode
+#include "foundation/logger.h"
+#include "foundation/shell_utils.h"         // GetAppDataLowDir
+#include "foundation/tds_error.h"
+#include "launcher/file_digest.h"           // verifyCheckSum, GetCountry
+#include "launcher/online_endpoints.h"
+#include "launcher/online_options_internal.h"
+#include "launcher/product_version.h"       // family, runtime and full versions
+#include "launcher/registry_bookkeeping.h"  // GetTolvaSoftRegValue, GetPolicyValue
+
+namespace online_options_internal {
+
+std::string OptionsDocumentUrl(const std::string& familyVersion, const std::string& fullVersion) {
+    char configured[256] = {};
+    if (GetTolvaSoftRegValue("InstallerXmlURL", configured, sizeof configured))
+        return configured;
+    return std::string(online_endpoints::kDownloadServerUrl) + "/update/" + familyVersion + "/" +
+           fullVersion + ".xml";
+}
+
+bool DownloadWelcomeImage(const std::string& remoteUrl, const std::string& localPath,
+                          const char* expectedDigest) {
+    // URLDownloadToFile does not make missing folders; each level is made
+    // in turn (errors show up as a failed download).
+    for (size_t at = localPath.find('\\', 3); at != std::string::npos; at = localPath.find('\\', at + 1))
+        CreateDirectoryA(localPath.substr(0, at).c_str(), nullptr);
+    const HRESULT hr = URLDownloadToFileA(nullptr, remoteUrl.c_str(), localPath.c_str(), 0, nullptr);
+    if (FAILED(hr))
+        TDS_LOG_INFO("GetOptionsFromXmlIfOnline", "URLDownloadToFile(%s) failed: 0x%08lx",
+                     remoteUrl.c_str(), static_cast<unsigned long>(hr));
+    if (expectedDigest && std::strlen(expectedDigest) == 64 &&
+        verifyCheckSum(localPath.c_str(), expectedDigest, CALG_SHA_256, 32))
+        return true;
+    DeleteFileA(localPath.c_str());
+    return false;
+}
+
+}  // namespace online_options_internal
+
+using namespace online_options_internal;
+
+namespace {
+std::string langCode() { return Locale::getLangCode(Locale::getPreferred()); }
+}  // namespace
+
+int ParseOptionsXml(const char* documentText, char* options, size_t capacity, char* postStatusUrl,
+                    char* countryLookupUrl, char* imageBaseUrl) {
+    return ParseOptionsXmlFor(langCode(), documentText, options, capacity, postStatusUrl,
+                              countryLookupUrl, imageBaseUrl);
+}
+
+int GetOptionsFromXmlIfOnline(char* options, size_t capacity, char* postStatusUrl,
+                              char* imageBaseUrl, char* country) {
+    if (!options || !postStatusUrl || !imageBaseUrl || !country || capacity == 0)
+        return 0;
+    options[0] = '\0';
+    postStatusUrl[0] = '\0';
+    char lookupUrl[kCountryLookupCapacity] = {};
+    int answer = 0;
+    try {
+        const std::string url = OptionsDocumentUrl(kFamilyVersion, kFullVersion);
+        HttpConnection connection(url);
+        HttpConnection::Response response = connection.setInteractive(false).connect(true);
+        std::string document;
+        response.saveToString(document);
+        answer = ParseOptionsXml(document.c_str(), options, capacity, postStatusUrl, lookupUrl,
+                                 imageBaseUrl);
+    } catch (const std::exception& e) {
+        logException(TDS_HERE("GetOptionsFromXmlIfOnline"), e);
+        options[0] = postStatusUrl[0] = imageBaseUrl[0] = '\0';
+        return 0;
+    }
+    if (answer != 1)
+        return answer;
+    char stored[9] = {};
+    DWORD size = 8;
+    if (GetPolicyValue(nullptr, "Country", stored, &size)) {
+        stored[size < sizeof stored ? size : 8] = '\0';
+        std::strncpy(country, stored, 19);
+        country[19] = '\0';
+    } else {
+        GetCountry(lookupUrl, country);
+    }
+    char userData[MAX_PATH] = {};
+    if (imageBaseUrl[0] && GetAppDataLowDir(userData)) {
+        char expected[2048] = {};
+        LoadStringA(GetModuleHandleA(nullptr), 4008, expected, sizeof expected);
+        DownloadWelcomeImage(WelcomeImageUrl(imageBaseUrl, langCode()),
+                             WelcomeImagePath(userData, kRuntimeVersion), expected);
+    }
+    return answer;
+}
