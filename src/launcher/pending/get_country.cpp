@@ -6,6 +6,7 @@
 #include "foundation/http_connection.h"
 #include "foundation/logger.h"
 #include "foundation/tds_error.h"
+#include "foundation/tstrings.h"
 #include "foundation/trusted_url.h"
 #include "launcher/registry_bookkeeping.h"  // GetPolicyValue, SetPolicyValue
 
