@@ -1,3 +1,4 @@
 # Further portable files of the foundation (built natively too): one line each.
 list(APPEND foundation_portable
+  xml_reader.cpp
 )
