@@ -291,3 +291,50 @@ TEST_F(ConfigDataTest, ShowErrorMessage_CutsAt1023Bytes) {
 }
 
 }  // namespace
+
+namespace {
+
+struct FoundBox {
+    std::wstring text;
+    bool found = false;
+};
+
+BOOL CALLBACK findBox(HWND window, LPARAM param) {
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, 256);
+    if (std::wstring(title) != L"Tolva Installation Not Completed")
+        return TRUE;
+    auto* found = reinterpret_cast<FoundBox*>(param);
+    wchar_t text[2048] = {};
+    // The message text is the static control with id 0xFFFF.
+    GetDlgItemTextW(window, 0xFFFF, text, 2048);
+    found->text = text;
+    found->found = true;
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+TEST(ShowErrorMessageBox, RealBox_ShowsUtf8TextCorrectly) {
+    // A box the user sees, under Xvfb: a UTF-8 path must not reach
+    // MessageBoxA as raw bytes.
+    FoundBox found;
+    HANDLE watcher = CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+            auto* f = static_cast<FoundBox*>(p);
+            for (int i = 0; i < 500 && !f->found; ++i) {
+                EnumWindows(findBox, reinterpret_cast<LPARAM>(f));
+                Sleep(20);
+            }
+            return 0;
+        },
+        &found, 0, nullptr);
+    ShowErrorMessage(GetModuleHandleW(nullptr), IDS_CONFIG_ERROR_CAPTION, IDS_ERROR_OPEN_FILE, false,
+                     "C:\\\xC3\x9C" "bung\\a.cfg");
+    WaitForSingleObject(watcher, 15000);
+    CloseHandle(watcher);
+    ASSERT_TRUE(found.found);
+    EXPECT_NE(found.text.find(L"Unable to open file C:\\\u00DCbung\\a.cfg."), std::wstring::npos);
+}
+
+}  // namespace
