@@ -1,0 +1,19 @@
+#include "launcher/product_identity.h"
+
+#include <string>
+
+namespace {
+std::string& kind() {
+    static std::string value = "kessa";
+    return value;
+}
+}  // namespace
+
+const char* GetProductKind() { return kind().c_str(); }
+
+void SetProductKind(const char* newKind) {
+    if (newKind)
+        kind() = newKind;
+}
+
+const char* GetCurrentRuntimeVersion() { return TDS_RUNTIME_VERSION; }
