@@ -199,8 +199,9 @@ class LinkMarkupTest : public ::testing::TestWithParam<MarkupCase> {};
 TEST_P(LinkMarkupTest, BuildsAnchor) {
     const auto m = window_utils_internal::makeLinkMarkup(GetParam().text, L"https://x.example/");
     EXPECT_EQ(m.found, GetParam().found);
-    if (m.found)
+    if (m.found) {
         EXPECT_EQ(m.text, GetParam().result);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
