@@ -7,7 +7,7 @@
 //   EXPECT_EQ(fake.commandLines().at(0), "\"...\\msiexec.exe\" /i ...");
 //
 // The override changes a machine-wide value: tests that use it carry the
-// CTest RESOURCE_LOCK "installer-location".
+// CTest RESOURCE_LOCK "registry-hklm-installer".
 #ifndef TDS_TESTS_SUPPORT_FAKE_MSIEXEC_CONTROL_H
 #define TDS_TESTS_SUPPORT_FAKE_MSIEXEC_CONTROL_H
 

@@ -224,7 +224,7 @@ TEST(FakeMsiexec, Hang_RunsUntilKilled) {
 }
 
 // Launcher code finds msiexec.exe as InstallerLocation + "\msiexec.exe".
-// Holds the "installer-location" lock.
+// Holds the "registry-hklm-installer" lock.
 TEST(FakeMsiexecLocation, InstallerLocation_LeadsToTheDouble) {
   FakeMsiexec fake("exit 1603\n");
   std::wstring before = readString(HKEY_LOCAL_MACHINE,
