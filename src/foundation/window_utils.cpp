@@ -52,7 +52,9 @@ BOOL CALLBACK postCloseToWindowsOf(HWND window, LPARAM param) {
     CloseRequest* request = reinterpret_cast<CloseRequest*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == request->processId && PostMessageA(window, WM_CLOSE, 0, 0))
+    if (owner != request->processId)
+        return TRUE;
+    if (PostMessageA(window, WM_CLOSE, 0, 0))
         ++request->posted;
     return TRUE;
 }

@@ -107,3 +107,36 @@ bool waitFor(Pred pred, DWORD timeoutMs = 10000) {
 }
 
 }  // namespace testutil
+
+namespace testutil {
+
+// Takes a copy of a registry key tree (values and subkeys, in the given
+// view) and puts it back exactly, or removes the key when it did not exist,
+// when the scope ends. clear() deletes the tree for a clean start.
+class ScopedRegBackup {
+public:
+    ScopedRegBackup(HKEY root, std::string subkey, REGSAM view = 0);
+    ~ScopedRegBackup();
+    ScopedRegBackup(const ScopedRegBackup&) = delete;
+    ScopedRegBackup& operator=(const ScopedRegBackup&) = delete;
+    void clear();
+
+    struct Tree {
+        struct Value {
+            std::string name;
+            DWORD type;
+            std::vector<uint8_t> data;
+        };
+        std::vector<Value> values;
+        std::vector<std::pair<std::string, Tree>> subkeys;
+    };
+
+private:
+    HKEY root_;
+    std::string subkey_;
+    REGSAM view_;
+    bool existed_ = false;
+    Tree tree_;
+};
+
+}  // namespace testutil

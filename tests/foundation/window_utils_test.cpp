@@ -1,0 +1,283 @@
+// Window, shell and registry-view utilities against real processes and
+// real windows under Xvfb.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <thread>
+
+#include "common/log_capture.h"
+#include "common/test_util.h"
+#include "foundation/registry_view.h"
+#include "foundation/registry_view_internal.h"
+#include "foundation/shell_utils.h"
+#include "foundation/shell_utils_internal.h"
+#include "foundation/sys_info.h"
+#include "foundation/tstrings.h"
+#include "foundation/window_utils.h"
+#include "foundation/window_utils_internal.h"
+
+namespace {
+
+struct FindWindowOf {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK matchPid(HWND window, LPARAM param) {
+    FindWindowOf* f = reinterpret_cast<FindWindowOf*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == f->pid && IsWindowVisible(window)) {
+        f->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND windowOf(DWORD pid) {
+    FindWindowOf f = {pid, nullptr};
+    EnumWindows(matchPid, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+struct ShutdownCase {
+    const char* mode;
+    bool destroyFlag;
+    int result;
+    DWORD exitCode;
+};
+
+class ShutdownProcessTest : public ::testing::TestWithParam<ShutdownCase> {};
+
+TEST_P(ShutdownProcessTest, AsksByWmCloseThenTerminates) {
+    const ShutdownCase& c = GetParam();
+    testutil::ChildProcess child;
+    ASSERT_TRUE(child.start(testutil::quote(testutil::besideExe("tds_window_helper.exe")) + " tds-shutdown " + c.mode));
+    ASSERT_TRUE(testutil::waitFor([&] { return windowOf(child.pid()) != nullptr; }));
+    testutil::LogCapture log;
+    // The closing program's activation changes send messages to this
+    // thread's windows; it keeps answering while another thread waits.
+    int result = -1;
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread closer([&] {
+        result = ShutdownProcess(child.pid(), 1500, c.destroyFlag);
+        SetEvent(done);
+    });
+    while (MsgWaitForMultipleObjects(1, &done, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    closer.join();
+    CloseHandle(done);
+    EXPECT_EQ(result, c.result) << log.text();
+    ASSERT_TRUE(child.wait(5000));
+    EXPECT_EQ(child.exitCode(), c.exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ShutdownProcessTest,
+                         ::testing::Values(ShutdownCase{"close", false, 1, 7}, ShutdownCase{"close", true, 1, 7},
+                                           ShutdownCase{"ignore", false, 2, 0},
+                                           ShutdownCase{"ignore", true, 2, 0}));
+
+TEST(ShutdownProcess_NoSuchProcess, AnswersZero) {
+    EXPECT_EQ(ShutdownProcess(0xFFFFFFF0u, 100, false), 0);
+    EXPECT_EQ(ShutdownProcess(0, 100, true), 0);
+}
+
+struct FaceCase {
+    const char* country;
+    int osClass;
+    const char* face;
+};
+
+class DialogFaceTest : public ::testing::TestWithParam<FaceCase> {};
+
+TEST_P(DialogFaceTest, ChoosesByCountryAndOsClass) {
+    EXPECT_EQ(window_utils_internal::dialogFace(GetParam().country, GetParam().osClass), GetParam().face);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faces, DialogFaceTest,
+    ::testing::Values(FaceCase{"Japan", 1, "MS UI Gothic"}, FaceCase{"Japan", 5, "MS UI Gothic"},
+                      FaceCase{"Korea", 5, window_utils_internal::kFallbackFace},
+                      FaceCase{"China", 3, window_utils_internal::kFallbackFace},
+                      FaceCase{"Taiwan", 3, window_utils_internal::kFallbackFace},
+                      FaceCase{"United States", 1, window_utils_internal::kFallbackFace},
+                      FaceCase{"United States", 2, "Segoe UI"}, FaceCase{"Germany", 5, "Segoe UI"}));
+
+TEST(CreateDialogFont_Real, HeightWeightAndUnderline) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    char country[128] = {};
+    GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGCOUNTRY, country, sizeof country);
+    for (bool bold : {false, true}) {
+        HFONT font = CreateDialogFont(9, bold, !bold);
+        ASSERT_NE(font, nullptr);
+        LOGFONTA lf = {};
+        ASSERT_EQ(GetObjectA(font, sizeof lf, &lf), static_cast<int>(sizeof lf));
+        EXPECT_EQ(lf.lfHeight, -MulDiv(9, dpi, 72));
+        EXPECT_EQ(lf.lfWeight, bold ? 700 : 500);
+        EXPECT_EQ(lf.lfUnderline != 0, !bold);
+        EXPECT_EQ(lf.lfItalic, 0);
+        EXPECT_EQ(lf.lfCharSet, ANSI_CHARSET);
+        EXPECT_EQ(std::string(lf.lfFaceName), window_utils_internal::dialogFace(country, SysInfo::getWindowsVersion()));
+        DeleteObject(font);
+    }
+}
+
+class RegistryViewTest : public ::testing::Test {
+protected:
+    void TearDown() override { registry_view_internal::setRunning32BitForTesting(-1); }
+};
+
+TEST_F(RegistryViewTest, MasksForBothViews) {
+    registry_view_internal::setRunning32BitForTesting(1);
+    EXPECT_TRUE(IsRunning32Bit());
+    EXPECT_EQ(GetSystemViewRegAccess(true), 0x20206u);
+    EXPECT_EQ(GetSystemViewRegAccess(false), 0x20219u);
+    registry_view_internal::setRunning32BitForTesting(0);
+    EXPECT_EQ(GetSystemViewRegAccess(true), 0x20106u);
+    EXPECT_EQ(GetSystemViewRegAccess(false), 0x20119u);
+    registry_view_internal::setRunning32BitForTesting(-1);
+    // A 64-bit program on 64-bit Wine.
+    EXPECT_FALSE(IsRunning32Bit());
+}
+
+TEST(KessaSystemLoadLibrary, LoadsFromTheSystemFolderOnly) {
+    testutil::LogCapture log;
+    HMODULE module = Kessa_System_LoadLibrary("version.dll");
+    ASSERT_NE(module, nullptr);
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(module, path, MAX_PATH);
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(tstrings::toLower(path), tstrings::toLower(std::string(system) + "\\version.dll"));
+    FreeLibrary(module);
+
+    EXPECT_EQ(Kessa_System_LoadLibrary("tds-no-such.dll"), nullptr);
+    EXPECT_TRUE(log.contains("ERROR: LoadLibrary(" + std::string(system) + "\\tds-no-such.dll) failed.  ErrorCode: 126"))
+        << log.text();
+    EXPECT_EQ(Kessa_System_LoadLibrary(std::string(300, 'a').c_str()), nullptr);
+    EXPECT_TRUE(log.contains("ERROR: _snprintf failed.  ErrorCode: "));
+}
+
+TEST(GetAppDataLowDir, LocalLowOnVistaAndLater) {
+    char buffer[MAX_PATH] = "x";
+    ASSERT_TRUE(GetAppDataLowDir(buffer));
+    const std::string dir = tstrings::toLower(buffer);
+    EXPECT_EQ(dir.substr(dir.size() - 17), "\\appdata\\locallow") << buffer;
+}
+
+TEST(GetAppDataLowDir, RoamingFolderBeforeVista) {
+    char expected[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, expected)));
+    char buffer[MAX_PATH] = {};
+    ASSERT_TRUE(shell_utils_internal::appDataLowDir(buffer, 1, "shell32.dll", "SHGetKnownFolderPath"));
+    EXPECT_STREQ(buffer, expected);
+}
+
+TEST(GetAppDataLowDir, MissingFunctionOrLibraryIsFalse) {
+    char buffer[MAX_PATH] = "x";
+    EXPECT_FALSE(shell_utils_internal::appDataLowDir(buffer, 5, "shell32.dll", "TdsNoSuchFunction"));
+    EXPECT_STREQ(buffer, "");
+    EXPECT_FALSE(shell_utils_internal::appDataLowDir(buffer, 5, "tds-no-such.dll", "SHGetKnownFolderPath"));
+}
+
+struct MarkupCase {
+    const wchar_t* text;
+    bool found;
+    const wchar_t* result;
+};
+
+class LinkMarkupTest : public ::testing::TestWithParam<MarkupCase> {};
+
+TEST_P(LinkMarkupTest, BuildsAnchor) {
+    const auto m = window_utils_internal::makeLinkMarkup(GetParam().text, L"https://x.example/");
+    EXPECT_EQ(m.found, GetParam().found);
+    if (m.found) {
+        EXPECT_EQ(m.text, GetParam().result);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, LinkMarkupTest,
+    ::testing::Values(MarkupCase{L"Read <l>terms</l> now", true, L"Read <A HREF=\"https://x.example/\">terms</A> now"},
+                      MarkupCase{L"See <l>more</l>", true, L"See <A HREF=\"https://x.example/\">more</A>"},
+                      // A "</l>" before the "<l>" is plain text.
+                      MarkupCase{L"a </l> b <l>c</l> d", true, L"a </l> b <A HREF=\"https://x.example/\">c</A> d"},
+                      MarkupCase{L"no tags", false, L""}, MarkupCase{L"only <l>open", false, L""},
+                      MarkupCase{L"close</l> then <l>open", false, L""}));
+
+class ApplyLinkMarkupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&icc);
+        parent_ = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr, nullptr,
+                                  nullptr, nullptr);
+        ASSERT_NE(parent_, nullptr);
+        RECT wanted = {0, 0, 400, 200};
+        AdjustWindowRect(&wanted, WS_OVERLAPPEDWINDOW, FALSE);
+        SetWindowPos(parent_, nullptr, 0, 0, wanted.right - wanted.left, wanted.bottom - wanted.top,
+                     SWP_NOZORDER | SWP_NOMOVE);
+    }
+    void TearDown() override { DestroyWindow(parent_); }
+    HWND child(const wchar_t* cls, const wchar_t* text) {
+        HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE, 10, 30, 300, 20, parent_, nullptr, nullptr,
+                                 nullptr);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+        return h;
+    }
+    HWND parent_ = nullptr;
+};
+
+TEST_F(ApplyLinkMarkupTest, SysLinkGetsTheAddressAndIsCentred) {
+    HWND link = child(WC_LINK, L"Read the <l>terms</l>.");
+    ASSERT_NE(link, nullptr);
+    ASSERT_TRUE(ApplyLinkMarkup(link, "https://www.tolva.example/terms", 1));
+    wchar_t buffer[256] = {};
+    GetWindowTextW(link, buffer, 256);
+    EXPECT_STREQ(buffer, L"Read the <A HREF=\"https://www.tolva.example/terms\">terms</A>.");
+
+    HDC dc = GetDC(link);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, L"Read the terms.", 15, &extent);
+    SelectObject(dc, old);
+    ReleaseDC(link, dc);
+    RECT r = {};
+    GetWindowRect(link, &r);
+    MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.right - r.left, extent.cx);
+    EXPECT_EQ(r.bottom - r.top, extent.cy);
+    EXPECT_EQ(r.left, (400 - extent.cx) / 2);
+    EXPECT_EQ(r.top, 30);
+}
+
+TEST_F(ApplyLinkMarkupTest, StaticTextWithoutFitKeepsItsPlace) {
+    HWND text = child(L"STATIC", L"Go <l>here</l>");
+    ASSERT_TRUE(ApplyLinkMarkup(text, "https://a.example/", 0));
+    wchar_t buffer[128] = {};
+    GetWindowTextW(text, buffer, 128);
+    EXPECT_STREQ(buffer, L"Go <A HREF=\"https://a.example/\">here</A>");
+    RECT r = {};
+    GetWindowRect(text, &r);
+    EXPECT_EQ(r.right - r.left, 300);
+}
+
+TEST_F(ApplyLinkMarkupTest, NoMarkupOrNullLeavesControlAlone) {
+    HWND text = child(L"STATIC", L"plain </l> text");
+    EXPECT_FALSE(ApplyLinkMarkup(text, "https://a.example/", 1));
+    wchar_t buffer[64] = {};
+    GetWindowTextW(text, buffer, 64);
+    EXPECT_STREQ(buffer, L"plain </l> text");
+    EXPECT_FALSE(ApplyLinkMarkup(nullptr, "https://a.example/", 1));
+    EXPECT_FALSE(ApplyLinkMarkup(text, nullptr, 1));
+}
+
+}  // namespace
