@@ -1,3 +1,5 @@
 # Further portable files of the foundation (built natively too): one line each.
 list(APPEND foundation_portable
+  version.cpp
+  tolva_version.cpp
 )
