@@ -1,0 +1,2 @@
+// The program file of the test runtime package.
+int main() { return 0; }
