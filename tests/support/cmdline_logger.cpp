@@ -1,0 +1,105 @@
+// Logs its command line and exits with a chosen code or after a pause: the
+// fake child for process-start tests.
+//
+// Each run appends its whole command line (GetCommandLineW, UTF-8, CR LF) to
+// the file that TDS_CMDLINE_LOG names, else to "cmdline_logger.log" beside
+// this program. Then it sleeps and exits as chosen, by these arguments (which
+// are logged like any other) or, when they are absent, these variables:
+//   --exit-code=N  / TDS_CMDLINE_EXIT_CODE   exit code, decimal or 0x hex (default 0)
+//   --sleep-ms=N   / TDS_CMDLINE_SLEEP_MS    pause before exiting ("infinite":
+//                                            until killed)
+// The arguments work where the environment is not passed on (a program
+// started through the shell as another user).
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::wstring environmentValue(const wchar_t* name) {
+  DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return {};
+  std::wstring value(size, L'\0');
+  DWORD got = GetEnvironmentVariableW(name, &value[0], size);
+  if (got == 0 || got >= size) return {};
+  value.resize(got);
+  return value;
+}
+
+std::wstring ownFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD got = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (got == 0) return {};
+    if (got < path.size()) {
+      path.resize(got);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  std::wstring::size_type slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::string toUtf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                 0, nullptr, nullptr);
+  std::string out(static_cast<std::string::size_type>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                      nullptr, nullptr);
+  return out;
+}
+
+bool parseNumber(const std::wstring& text, long long& out) {
+  if (text.empty()) return false;
+  wchar_t* end = nullptr;
+  errno = 0;
+  if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X'))
+    out = static_cast<long long>(std::wcstoull(text.c_str() + 2, &end, 16));
+  else
+    out = std::wcstoll(text.c_str(), &end, 10);
+  return errno == 0 && end != nullptr && *end == L'\0';
+}
+
+void appendLine(const std::wstring& path, const std::string& line) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      std::string data = line + "\r\n";
+      DWORD written = 0;
+      WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+      CloseHandle(file);
+      return;
+    }
+    Sleep(10);
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring logPath = environmentValue(L"TDS_CMDLINE_LOG");
+  if (logPath.empty()) logPath = ownFolder() + L"cmdline_logger.log";
+  appendLine(logPath, toUtf8(GetCommandLineW()));
+
+  std::wstring exitText = environmentValue(L"TDS_CMDLINE_EXIT_CODE");
+  std::wstring sleepText = environmentValue(L"TDS_CMDLINE_SLEEP_MS");
+  for (int i = 1; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    if (arg.rfind(L"--exit-code=", 0) == 0) exitText = arg.substr(12);
+    else if (arg.rfind(L"--sleep-ms=", 0) == 0) sleepText = arg.substr(11);
+  }
+  if (sleepText == L"infinite") {
+    for (;;) Sleep(INFINITE);
+  }
+  long long value = 0;
+  if (parseNumber(sleepText, value) && value > 0) Sleep(static_cast<DWORD>(value));
+  long long code = 0;
+  if (!parseNumber(exitText, code)) code = 0;
+  return static_cast<int>(static_cast<std::uint32_t>(code));
+}
