@@ -16,6 +16,10 @@
 #include "scrub/t_cleaner_internal.h"
 #include "scrub/tolva_scrub.h"
 
+#ifdef TDS_HAVE_SAMPLE_PACKAGES
+#include "sample_packages.h"
+#endif
+
 namespace {
 
 using testutil::ScopedRegTree;
@@ -277,30 +281,37 @@ TEST(MsiexecPath, FallsBackToSystemFolder) {
     EXPECT_EQ(path.find("\\\\"), std::string::npos) << path;
 }
 
-// One real package: installed by the system's msiexec, removed by the launcher's
-// uninstall, after which its runtime key, Uninstall key and files are gone.
-TEST(RealUninstall, UninstallKessaVersion_RemovesInstalledPackage) {
-    const std::string version = "1.7.1_3";
-    const std::string code = tscrub::TCleaner::getProductGUID(version, 64, false);
-    ASSERT_EQ(code, "{83F16D29-7C5B-4E17-A2D6-3B96417103F0}");  // the package's ProductCode
+#ifdef TDS_HAVE_SAMPLE_PACKAGES
+// The sample runtime package: installed by the system's msiexec, removed by the
+// launcher's uninstall, after which its runtime key, Uninstall key and files
+// are gone.
+TEST(RealUninstall, UninstallKessaVersion_RemovesInstalledSamplePackage) {
+    const std::string version = TDS_SAMPLE_RUNTIME_VERSION;
+    const std::string code = tscrub::TCleaner::getProductGUID(version, TDS_SAMPLE_RUNTIME_BITS, false);
+    ASSERT_EQ(code, TDS_SAMPLE_RUNTIME_PRODUCT_CODE);
+    testutil::ScratchDir home("home");
     const std::string msiexec = SysInfo::getSystem32Dir() + "\\msiexec.exe";
-    const auto install = testutil::runProcess(
-        testutil::quote(msiexec) + " /i " + testutil::quote(testutil::besideExe("scrub_fixture.msi")) + " /qn", 240000);
+    const auto install = testutil::runProcess(testutil::quote(msiexec) + " /i " +
+                                                  testutil::quote(TDS_SAMPLE_RUNTIME_MSI_PATH) + " /qn INSTALLDIR=" +
+                                                  testutil::quote(home.path() + "\\"),
+                                              240000);
     ASSERT_TRUE(install.started);
     ASSERT_EQ(install.exitCode, 0u);
-    const std::string runtimeKey = kRuntimeFamily + version;
+    const std::string runtimeKey = TDS_SAMPLE_RUNTIME_KEY;
+    const std::string program = home.path() + "\\" TDS_SAMPLE_RUNTIME_EXE_SUBPATH;
     ASSERT_TRUE(keyExists(runtimeKey, KEY_WOW64_64KEY));
     ASSERT_TRUE(keyExists(kUninstall + code, KEY_WOW64_64KEY));
+    ASSERT_TRUE(testutil::fileExists(program));
 
     EXPECT_TRUE(tscrub::TolvaScrub::uninstallKessaVersion(version, true));
     EXPECT_FALSE(keyExists(runtimeKey, KEY_WOW64_64KEY));
-    EXPECT_FALSE(keyExists(runtimeKey + "\\MSI", KEY_WOW64_64KEY));
     EXPECT_FALSE(keyExists(kUninstall + code, KEY_WOW64_64KEY));
+    EXPECT_FALSE(testutil::fileExists(program));
     if (HasFailure()) {
-        const std::string uninstall = testutil::quote(msiexec) + " /x " + code + " /qn";
-        testutil::runProcess(uninstall, 240000);
+        testutil::runProcess(testutil::quote(msiexec) + " /x " + code + " /qn", 240000);
         testutil::deleteRegTree(HKEY_LOCAL_MACHINE, runtimeKey, KEY_WOW64_64KEY);
     }
 }
+#endif
 
 }  // namespace

@@ -1,2 +1,0 @@
-// The program file of the test runtime package.
-int main() { return 0; }
