@@ -1,5 +1,6 @@
 # Further portable files of the foundation (built natively too): one line each.
 list(APPEND foundation_portable
+  xml_reader.cpp
   version.cpp
   tolva_version.cpp
 )
