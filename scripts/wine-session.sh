@@ -44,6 +44,11 @@ wine_session_start() {
   for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 }
 
+# The Windows form (Z:\...) of a Unix path, as programs in the prefix see it.
+winepath_w() {
+  printf 'Z:%s' "$1" | tr '/' '\\'
+}
+
 wine_session_stop() {
   if [ -n "${WINEPREFIX:-}" ] && [ -n "${WINESERVER:-}" ]; then
     "$WINESERVER" -k >/dev/null 2>&1 || true

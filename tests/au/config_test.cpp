@@ -19,7 +19,8 @@ namespace {
 
 const char kPolicy[] = "SOFTWARE\\TolvaSoft\\Tolva Update\\Policy";
 const char kCheck[] = "SOFTWARE\\TolvaSoft\\Tolva Update\\Policy\\tucheck";
-const char kVendor[] = "SOFTWARE\\TolvaSoft";
+// Only the updater's part of the vendor key: the rest may hold an installed runtime.
+const char kVendor[] = "SOFTWARE\\TolvaSoft\\Tolva Update";
 
 std::string errorOf(const std::function<void()>& f) {
     try {

@@ -8,5 +8,5 @@ if(WIN32)
                ${CMAKE_SOURCE_DIR}/src/launcher/precheck_strings.rc
                LIBS launcher test_common DEPENDS scrub_msiexec
                RESOURCE_LOCK tolva-runtime-registry machine-install installer-location
-               registry-tolva-update-policy)  # those tests wipe the whole vendor key
+               vendor-registry)
 endif()
