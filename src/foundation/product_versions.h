@@ -1,6 +1,7 @@
 #pragma once
-// Build settings of the runtime this launcher carries and of the product-code
-// families of the runtime packages. Every version text of the build lives here.
+// Build settings of the product-code families of the runtime packages. The
+// version of the runtime a launcher carries comes from its package
+// (launcher/product_version.h).
 
 namespace ProductVersions {
 
@@ -11,12 +12,6 @@ constexpr const char kOldestSupportedVersion[] = "1.4.2";
 constexpr const char kBitnessPrefixVersion[] = "1.6.0";
 // From this version on, the newer product-code family is used.
 constexpr const char kNewFamilyVersion[] = "1.6.0_10";
-
-// The runtime version this launcher installs (major.minor.micro_update), its
-// build number, and its family (major.minor).
-constexpr const char kCurrentVersion[] = "1.8.0_25";
-constexpr int kCurrentBuild = 7;
-constexpr const char kFamilyVersion[] = "1.8";
 
 }  // namespace ProductVersions
 
