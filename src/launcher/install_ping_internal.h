@@ -68,4 +68,8 @@ bool IsUsableVisitorId(const char* text, size_t capacity);
 // The document with the prop20 value overwritten by "*", for the log.
 std::string MaskPass(const std::string& document);
 
+// Forgets the process-wide visitor id and default previous version, so the
+// next ping makes them again (each test starts as a new process would).
+void ResetProcessValues();
+
 }  // namespace install_ping_internal

@@ -1,5 +1,9 @@
-# File digests with the CryptoAPI (the country lookup's tests wait for the
-# registry bookkeeping; see src/launcher/pending/get_country.cpp).
+# File digests with the CryptoAPI, and the country lookup (Policy values in
+# the vendor key, the COUNTRY header of the local server).
 if(WIN32)
   tds_add_test(launcher_file_digest_test SOURCES file_digest_test.cpp LIBS launcher test_common)
+  tds_add_test(launcher_country_test SOURCES get_country_test.cpp LIBS launcher test_common
+               RESOURCE_LOCK registry-hklm-tolvasoft)
+  set_tests_properties(launcher_country_test PROPERTIES
+                       FIXTURES_REQUIRED "net_servers;net_server_process")
 endif()

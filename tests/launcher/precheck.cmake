@@ -7,6 +7,6 @@ if(WIN32)
   tds_add_test(launcher_reinstall_check_test SOURCES reinstall_check_test.cpp
                ${CMAKE_SOURCE_DIR}/src/launcher/precheck_strings.rc
                LIBS launcher test_common DEPENDS scrub_msiexec
-               RESOURCE_LOCK tolva-runtime-registry machine-install installer-location
+               RESOURCE_LOCK tolva-runtime-registry registry-hklm-tolvasoft machine-install installer-location
                vendor-registry)
 endif()

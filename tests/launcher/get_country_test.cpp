@@ -1,9 +1,5 @@
-// Waits with src/launcher/pending/get_country.cpp. Declare it, once enabled,
-// in tests/launcher/file_digest.cmake:
-//   tds_add_test(launcher_country_test SOURCES get_country_test.cpp LIBS launcher test_common
-//                RESOURCE_LOCK registry-tolva-update-policy)
-//   set_tests_properties(launcher_country_test PROPERTIES
-//                        FIXTURES_REQUIRED "net_servers;net_server_process")
+// The country lookup against the local HTTPS server and the prefix's real
+// Policy key (copied first and put back afterwards).
 #include "launcher/file_digest.h"
 
 #include "common/test_servers.h"
@@ -27,20 +23,17 @@ std::string storedCountry() {
     return value;
 }
 
-void deleteStoredCountry() { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPolicyKey, "Country"); }
-
 class GetCountryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(testutil::TestServers::get().ready());
         tag_ = testutil::uniqueTag();
-        deleteStoredCountry();
+        policy_.clear();
+        // A silent run never waits on a WinINet dialog.
         HttpConnection::setSilent(true);
     }
-    void TearDown() override {
-        deleteStoredCountry();
-        HttpConnection::setSilent(false);
-    }
+    void TearDown() override { HttpConnection::setSilent(false); }
+    testutil::ScopedRegBackup policy_{HKEY_LOCAL_MACHINE, kPolicyKey};
     // The test server's certificate names localhost, a trusted host in test builds.
     std::string url(const std::string& value) const {
         return testutil::TestServers::get().httpsUrl("/country?value=" + value + "&tag=" + tag_);
@@ -66,6 +59,15 @@ TEST_F(GetCountryTest, GetCountry_StoredValueSendsNoRequest) {
     EXPECT_TRUE(GetCountry(url("SE").c_str(), out));
     EXPECT_STREQ(out, "NO");
     EXPECT_EQ(requests(), 0u);
+}
+
+TEST_F(GetCountryTest, GetCountry_StoredValueTooLongIsLookedUpAgain) {
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, kPolicyKey, "Country", REG_SZ, "SWE", 3);
+    char out[3] = {};
+    EXPECT_TRUE(GetCountry(url("SE").c_str(), out));
+    EXPECT_STREQ(out, "SE");
+    EXPECT_EQ(storedCountry(), "SE");
+    EXPECT_EQ(requests(), 1u);
 }
 
 TEST_F(GetCountryTest, GetCountry_RejectedAnswersLeaveYY) {

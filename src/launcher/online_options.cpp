@@ -1,5 +1,3 @@
-// Waits for the HTTP client, locales, the Policy values, the file digest and
-// the country lookup to land.
 #include "launcher/online_options.h"
 
 #include <windows.h>
@@ -8,17 +6,18 @@
 #include <cstring>
 #include <string>
 
-#include "foundation/file_utils.h"
 #include "foundation/http_connection.h"
-#include "foundation/locales.h"             // Locale::getPreferred, getLangCode
+#include "foundation/locale.h"
 #include "foundation/logger.h"
-#include "foundation/shell_utils.h"         // GetAppDataLowDir
+#include "foundation/tstrings.h"
+#include "foundation/shell_utils.h"
 #include "foundation/tds_error.h"
-#include "launcher/file_digest.h"           // verifyCheckSum, GetCountry
+#include "launcher/file_digest.h"
 #include "launcher/online_endpoints.h"
 #include "launcher/online_options_internal.h"
-#include "launcher/product_version.h"       // family, runtime and full versions
-#include "launcher/registry_bookkeeping.h"  // GetTolvaSoftRegValue, GetPolicyValue
+#include "launcher/policy_registry.h"
+#include "launcher/product_version.h"
+#include "launcher/vendor_registry.h"
 
 namespace online_options_internal {
 
@@ -32,14 +31,18 @@ std::string OptionsDocumentUrl(const std::string& familyVersion, const std::stri
 
 bool DownloadWelcomeImage(const std::string& remoteUrl, const std::string& localPath,
                           const char* expectedDigest) {
-    // URLDownloadToFile does not make missing folders; each level is made
-    // in turn (errors show up as a failed download).
-    for (size_t at = localPath.find('\\', 3); at != std::string::npos; at = localPath.find('\\', at + 1))
-        CreateDirectoryA(localPath.substr(0, at).c_str(), nullptr);
-    const HRESULT hr = URLDownloadToFileA(nullptr, remoteUrl.c_str(), localPath.c_str(), 0, nullptr);
-    if (FAILED(hr))
-        TDS_LOG_INFO("GetOptionsFromXmlIfOnline", "URLDownloadToFile(%s) failed: 0x%08lx",
-                     remoteUrl.c_str(), static_cast<unsigned long>(hr));
+    if (!remoteUrl.empty()) {
+        // URLDownloadToFile does not make missing folders; each level is made
+        // in turn (a level that cannot be made shows up as a failed download).
+        for (size_t at = localPath.find('\\', 3); at != std::string::npos;
+             at = localPath.find('\\', at + 1))
+            CreateDirectoryA(localPath.substr(0, at).c_str(), nullptr);
+        const HRESULT hr = URLDownloadToFileA(nullptr, remoteUrl.c_str(), localPath.c_str(), 0, nullptr);
+        if (FAILED(hr))
+            TDS_LOG_INFO("GetOptionsFromXmlIfOnline", "URLDownloadToFile(%s) failed: 0x%08lx",
+                         remoteUrl.c_str(), static_cast<unsigned long>(hr));
+    }
+    // A stale or partial image from an earlier run is never shown either.
     if (expectedDigest && std::strlen(expectedDigest) == 64 &&
         verifyCheckSum(localPath.c_str(), expectedDigest, CALG_SHA_256, 32))
         return true;
@@ -52,7 +55,7 @@ bool DownloadWelcomeImage(const std::string& remoteUrl, const std::string& local
 using namespace online_options_internal;
 
 namespace {
-std::string langCode() { return Locale::getLangCode(Locale::getPreferred()); }
+std::string langCode() { return Locale::getPreferred().getLangCode(); }
 }  // namespace
 
 int ParseOptionsXml(const char* documentText, char* options, size_t capacity, char* postStatusUrl,
@@ -67,6 +70,7 @@ int GetOptionsFromXmlIfOnline(char* options, size_t capacity, char* postStatusUr
         return 0;
     options[0] = '\0';
     postStatusUrl[0] = '\0';
+    imageBaseUrl[0] = '\0';
     char lookupUrl[kCountryLookupCapacity] = {};
     int answer = 0;
     try {
@@ -81,24 +85,30 @@ int GetOptionsFromXmlIfOnline(char* options, size_t capacity, char* postStatusUr
         logException(TDS_HERE("GetOptionsFromXmlIfOnline"), e);
         options[0] = postStatusUrl[0] = imageBaseUrl[0] = '\0';
         return 0;
+    } catch (...) {
+        logUnknownException(TDS_HERE("GetOptionsFromXmlIfOnline"));
+        options[0] = postStatusUrl[0] = imageBaseUrl[0] = '\0';
+        return 0;
     }
     if (answer != 1)
         return answer;
+
     char stored[9] = {};
-    DWORD size = 8;
+    DWORD size = sizeof stored;
     if (GetPolicyValue(nullptr, "Country", stored, &size)) {
-        stored[size < sizeof stored ? size : 8] = '\0';
         std::strncpy(country, stored, 19);
         country[19] = '\0';
     } else {
         GetCountry(lookupUrl, country);
     }
+
     char userData[MAX_PATH] = {};
-    if (imageBaseUrl[0] && GetAppDataLowDir(userData)) {
+    if (GetAppDataLowDir(userData)) {
         char expected[2048] = {};
-        LoadStringA(GetModuleHandleA(nullptr), 4008, expected, sizeof expected);
-        DownloadWelcomeImage(WelcomeImageUrl(imageBaseUrl, langCode()),
-                             WelcomeImagePath(userData, kRuntimeVersion), expected);
+        if (LoadStringA(GetModuleHandleA(nullptr), 4008, expected, sizeof expected) <= 0)
+            expected[0] = '\0';
+        const std::string remote = imageBaseUrl[0] ? WelcomeImageUrl(imageBaseUrl, langCode()) : "";
+        DownloadWelcomeImage(remote, WelcomeImagePath(userData, kRuntimeVersion), expected);
     }
     return answer;
 }

@@ -1,6 +1,3 @@
-// Waits for the Policy values of the registry bookkeeping (GetPolicyValue,
-// SetPolicyValue) and for IsTrustedUrl; move beside file_digest.cpp when they
-// have landed.
 #include "launcher/file_digest.h"
 
 #include "foundation/http_connection.h"
@@ -8,7 +5,7 @@
 #include "foundation/tds_error.h"
 #include "foundation/tstrings.h"
 #include "foundation/trusted_url.h"
-#include "launcher/registry_bookkeeping.h"  // GetPolicyValue, SetPolicyValue
+#include "launcher/policy_registry.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -17,7 +14,7 @@
 bool GetCountry(const char* url, char* out) {
     if (!out)
         return false;
-    std::strcpy(out, "YY");
+    std::memcpy(out, "YY", 3);
     if (!url || !*url || !IsTrustedUrl(url))
         return false;
 

@@ -1,22 +1,28 @@
-// Waits for the registry bookkeeping and the installer configuration to land;
-// the calls below use their names as the launcher documents them.
 #include "launcher/install_ping.h"
 
 #include <windows.h>
 
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
-#include "config/install_config_data.h"      // GetSwitchValue
+#include "config/config_keys.h"
+#include "config/install_config_data.h"
 #include "foundation/browsers.h"
 #include "foundation/logger.h"
 #include "foundation/registry_view.h"
 #include "foundation/sys_info.h"
+#include "foundation/tds_error.h"
 #include "foundation/trusted_url.h"
 #include "foundation/tstrings.h"
+#include "launcher/default_browser.h"
 #include "launcher/install_ping_internal.h"
-#include "launcher/registry_bookkeeping.h"  // GetTolvaSoftRegValue, SetPolicyValue, ...
+#include "launcher/kessa_metrics.h"
+#include "launcher/policy_registry.h"
+#include "launcher/runtime_registry.h"
+#include "launcher/user_registry_flags.h"
+#include "launcher/vendor_registry.h"
 
 using namespace install_ping_internal;
 
@@ -35,27 +41,40 @@ struct ProcessValues {
     std::string defaultPrevious;
 };
 
-ProcessValues& processValues() {
-    static ProcessValues values = [] {
-        ProcessValues v;
-        MakeVisitorId(v.visitorId, sizeof v.visitorId);
-        char previous[128] = {};
-        v.defaultPrevious = GetPreviousKessaVersion(previous) ? previous : "XX";
-        if (v.defaultPrevious.size() >= kPreviousVersionCapacity)
-            v.defaultPrevious.resize(kPreviousVersionCapacity - 1);
-        return v;
-    }();
+std::unique_ptr<ProcessValues>& processValuesSlot() {
+    static std::unique_ptr<ProcessValues> values;
     return values;
+}
+
+ProcessValues& processValues() {
+    std::unique_ptr<ProcessValues>& slot = processValuesSlot();
+    if (!slot) {
+        auto v = std::make_unique<ProcessValues>();
+        MakeVisitorId(v->visitorId, sizeof v->visitorId);
+        char previous[128] = {};
+        v->defaultPrevious = GetPreviousKessaVersion(previous) ? previous : "XX";
+        if (v->defaultPrevious.size() >= kPreviousVersionCapacity)
+            v->defaultPrevious.resize(kPreviousVersionCapacity - 1);
+        slot = std::move(v);
+    }
+    return *slot;
 }
 
 std::string policyMethod() {
     char method[21] = {};
-    DWORD size = sizeof method - 1;
-    if (!GetPolicyValue(nullptr, "Method", method, &size))
+    DWORD size = sizeof method;
+    if (!GetPolicyValue(nullptr, "Method", method, &size) || !method[0])
         return "XX";
-    method[size < sizeof method ? size : sizeof method - 1] = '\0';
-    return method[0] ? method : "XX";
+    return method;
 }
+
+}  // namespace
+
+namespace install_ping_internal {
+void ResetProcessValues() { processValuesSlot().reset(); }
+}  // namespace install_ping_internal
+
+namespace {
 
 }  // namespace
 
@@ -63,7 +82,7 @@ bool MakeVisitorId(char* buffer, size_t capacity) {
     if (!buffer || capacity < kVisitorIdCapacity)
         return false;
     std::memset(buffer, 0, capacity);
-    DWORD size = static_cast<DWORD>(capacity - 1);
+    DWORD size = static_cast<DWORD>(kVisitorIdCapacity);
     if (GetPolicyValue(nullptr, "VisitorId", buffer, &size) && IsUsableVisitorId(buffer, capacity))
         return true;
     const std::string id = FormatVisitorId(GetTickCount(), static_cast<unsigned long>(time(nullptr)),
@@ -94,7 +113,7 @@ int SendHeadRequest(const char* statusUrl, const char* method, const char* pageC
                     const char* arg16, const char* reportSuiteOverride, const char* deployStatus,
                     int32_t msiStatusError, int32_t msiStatusExtendedError) {
     try {
-        if (!GetSwitchValue("WEB_ANALYTICS")) {
+        if (!GetSwitchValue(kSwitchWebAnalytics)) {
             TDS_LOG_INFO("SendHeadRequest", "%s", "Pings disabled.");
             return 1;
         }
@@ -154,7 +173,7 @@ int SendHeadRequest(const char* statusUrl, const char* method, const char* pageC
             }
             char machineCounted[16] = "XX", updateCount[16] = "XX", attempts[16] = "XX";
             GetUpdatedKessaMetrics(textOr(version, "").c_str(), result, machineCounted, updateCount,
-                                   attempts);
+                                   attempts, sizeof machineCounted);
             doc.add("evar17", attempts);
             doc.add("evar18", machineCounted);
             doc.add("evar19", updateCount);
