@@ -4,4 +4,6 @@ list(APPEND foundation_portable
   version_split.cpp
   xml_append.cpp
   trusted_url.cpp
+  version.cpp
+  tolva_version.cpp
 )

@@ -1,0 +1,34 @@
+#pragma once
+// Test hooks of the pre-checks: the boxes, the process end and the uninstaller.
+
+#include <windows.h>
+
+#include <string>
+
+namespace reinstall_check_internal {
+
+typedef int (*MessageBoxFn)(const char* text, const char* caption, UINT type);
+typedef void (*ExitProcessFn)(UINT code);
+typedef int (*UninstallFn)(const char* productCode, const char* versionText, bool quiet, const char* extraArguments);
+typedef int (*CheckUninstallFn)(const char* version, int bits, bool is64Bit, bool silent);
+
+struct Hooks {
+    MessageBoxFn messageBox = nullptr;
+    ExitProcessFn exitProcess = nullptr;
+    UninstallFn uninstall = nullptr;
+    CheckUninstallFn checkGuidAndUninstall = nullptr;
+    // 0: the system decides; 32 or 64 stands for IsRunning32Bit.
+    int runningBits = 0;
+};
+
+// Replaces the hooks; members left null keep the real calls.
+void setHooksForTesting(const Hooks& hooks);
+
+// The text of a string id from the program's string table, else the English text.
+std::string loadString(unsigned id);
+
+// IsProductCodeRegistered with the code of the failing registry call
+// (ERROR_SUCCESS when registered).
+LONG productCodeRegistration(const char* productCode, bool is64Bit);
+
+}  // namespace reinstall_check_internal

@@ -1,0 +1,12 @@
+# The installation lock and the same-version pre-checks.
+if(WIN32)
+  tds_add_helper(launcher_lock_helper SOURCES lock_helper.cpp LIBS launcher)
+  tds_add_test(launcher_installation_lock_test SOURCES installation_lock_test.cpp
+               LIBS launcher test_common DEPENDS launcher_lock_helper
+               RESOURCE_LOCK installation-flag)
+  tds_add_test(launcher_reinstall_check_test SOURCES reinstall_check_test.cpp
+               ${CMAKE_SOURCE_DIR}/src/launcher/precheck_strings.rc
+               LIBS launcher test_common DEPENDS scrub_msiexec
+               RESOURCE_LOCK tolva-runtime-registry machine-install installer-location
+               vendor-registry)
+endif()
