@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "foundation/logger.h"
+#include "foundation/shell_utils.h"
 #include "foundation/sys_info.h"
 #include "foundation/tstrings.h"
 #include "launcher/installation_lock_internal.h"
@@ -20,22 +21,7 @@ HANDLE gLock = INVALID_HANDLE_VALUE;
 
 // The per-user low-integrity local data folder; before Vista the roaming
 // application-data folder.
-bool systemUserDataFolder(char* buffer) {
-    buffer[0] = '\0';
-    if (SysInfo::getWindowsVersion() < 2)
-        return SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer));
-    PWSTR wide = nullptr;
-    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppDataLow, 0, nullptr, &wide)))
-        return false;
-    const int written = WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, static_cast<int>(kPathCapacity), nullptr,
-                                            nullptr);
-    CoTaskMemFree(wide);
-    if (written <= 0) {
-        buffer[0] = '\0';
-        return false;
-    }
-    return true;
-}
+bool systemUserDataFolder(char* buffer) { return GetAppDataLowDir(buffer); }
 
 installation_lock_internal::UserDataFolderFn gUserDataFolder = systemUserDataFolder;
 

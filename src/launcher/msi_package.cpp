@@ -7,6 +7,7 @@
 
 #include "foundation/executor.h"
 #include "foundation/logger.h"
+#include "foundation/system_error_text.h"
 #include "foundation/shell_utils.h"
 #include "foundation/sys_info.h"
 #include "foundation/tstrings.h"
@@ -105,7 +106,11 @@ bool GetMsiFilePath(char* buffer, bool is64Bit) {
     return true;
 }
 
-int ExtractResourceToFile(HMODULE module, int id, const char* type, const char* path) {
+namespace {
+
+// Writes the resource to path: 1 written, 0 missing, -1 a file failure whose
+// operation text goes to *failedOperation (the last error is kept for it).
+int writeResource(HMODULE module, int id, const char* type, const char* path, const char** failedOperation) {
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), type);
     if (!resource)
         return 0;
@@ -115,8 +120,10 @@ int ExtractResourceToFile(HMODULE module, int id, const char* type, const char* 
     if (!bytes && size > 0)
         return 0;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        ShowWin32ErrorAndExit("Installer : Wrapper.CreateFile ");
+    if (file == INVALID_HANDLE_VALUE) {
+        *failedOperation = "Installer : Wrapper.CreateFile ";
+        return -1;
+    }
     DWORD done = 0;
     while (done < size) {
         const DWORD chunk = size - done < kChunk ? size - done : kChunk;
@@ -126,13 +133,37 @@ int ExtractResourceToFile(HMODULE module, int id, const char* type, const char* 
             const DWORD error = GetLastError();
             CloseHandle(file);
             SetLastError(error != 0 ? error : ERROR_WRITE_FAULT);
-            ShowWin32ErrorAndExit("Installer : Wrapper.WriteFile (In small chunks) ");
+            *failedOperation = "Installer : Wrapper.WriteFile (In small chunks) ";
+            return -1;
         }
         done += written;
     }
-    if (!CloseHandle(file))
-        ShowWin32ErrorAndExit("Installer : Wrapper.CloseHandle ");
+    if (!CloseHandle(file)) {
+        *failedOperation = "Installer : Wrapper.CloseHandle ";
+        return -1;
+    }
     return 1;
+}
+
+}  // namespace
+
+int ExtractResourceToFile(HMODULE module, int id, const char* type, const char* path) {
+    const char* failed = nullptr;
+    const int result = writeResource(module, id, type, path, &failed);
+    if (result < 0)
+        ShowWin32ErrorAndExit(failed);
+    return result;
+}
+
+int TryExtractResourceToFile(HMODULE module, int id, const char* type, const char* path) {
+    const char* failed = nullptr;
+    const int result = writeResource(module, id, type, path, &failed);
+    if (result < 0) {
+        const DWORD error = GetLastError();
+        TDS_LOG_ERROR("TryExtractResourceToFile", "%s failed with %s", (std::string(failed) + path).c_str(),
+                      formatSystemError(error).c_str());
+    }
+    return result;
 }
 
 void ShowWin32ErrorAndExit(const char* text) {
@@ -150,20 +181,23 @@ void ShowWin32ErrorAndExit(const char* text) {
     ExitProcess(code);
 }
 
-void AppendInstallDirProperty(char* commandLine, size_t capacity, const char* folder) {
-    if (!folder || !commandLine || capacity == 0)
-        return;
+bool AppendInstallDirProperty(char* commandLine, size_t capacity, const char* folder) {
+    if (!folder)
+        return true;
+    if (!commandLine || capacity == 0)
+        return false;
     const size_t length = strlen(folder);
     const bool quoted = length >= 2 && folder[0] == '"' && strrchr(folder, '"') == folder + length - 1;
     char property[2048];
     const int n = snprintf(property, sizeof property, quoted ? " INSTALLDIR=%s " : " INSTALLDIR=\"%s\" ", folder);
-    if (n < 0)
-        return;
     const size_t used = strnlen(commandLine, capacity);
-    if (used >= capacity)
-        return;
-    // Truncating append: what does not fit is cut, the text stays terminated.
-    snprintf(commandLine + used, capacity - used, "%s", property);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof property || used + static_cast<size_t>(n) >= capacity) {
+        TDS_LOG_ERROR("AppendInstallDirProperty", "The install folder %s does not fit the command line of %d characters",
+                      folder, static_cast<int>(capacity));
+        return false;
+    }
+    memcpy(commandLine + used, property, static_cast<size_t>(n) + 1);
+    return true;
 }
 
 int RunMsiInstall(const char* msiexecPath, const char* commandLine) {

@@ -24,15 +24,22 @@ bool GetMsiFilePath(char* buffer, bool is64Bit);
 // failure shows the fatal box and ends the process with the Windows error.
 int ExtractResourceToFile(HMODULE module, int id, const char* type, const char* path);
 
+// The same without ending the process: 1 written, 0 resource missing, -1 a
+// file failure (logged; a partly written file may stay behind). For files
+// written after the runtime is installed, when the run must go on.
+int TryExtractResourceToFile(HMODULE module, int id, const char* type, const char* path);
+
 // Shows "<text> failed with error <code>: <system text>" in a box captioned
 // "Error" (also in silent runs) and ends the process with the last error.
 [[noreturn]] void ShowWin32ErrorAndExit(const char* text);
 
 // Appends " INSTALLDIR=<folder> " (the folder as it stands when it is
 // already quoted: at least two characters, a quote first and last) or
-// " INSTALLDIR=\"<folder>\" " to commandLine within capacity, cutting what
-// does not fit. Nothing for a null folder.
-void AppendInstallDirProperty(char* commandLine, size_t capacity, const char* folder);
+// " INSTALLDIR=\"<folder>\" " to commandLine. Returns true, also for a null
+// folder (nothing to add); false, with the line unchanged and a log line,
+// when the property does not fit in capacity: a cut would end the line
+// inside the quoted folder.
+bool AppendInstallDirProperty(char* commandLine, size_t capacity, const char* folder);
 
 // Removes the Policy value "PostStatusUrl", runs msiexec with the whole
 // command line (which starts with the quoted msiexec path) while dispatching

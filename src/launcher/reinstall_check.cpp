@@ -5,13 +5,16 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/executor.h"
 #include "foundation/installed_runtimes.h"
 #include "foundation/logger.h"
 #include "foundation/registry_key.h"
+#include "foundation/registry_view.h"
 #include "foundation/sys_info.h"
 #include "foundation/tolva_version.h"
 #include "foundation/tstrings.h"
 #include "launcher/current_runtime.h"
+#include "launcher/msi_package.h"
 #include "launcher/reinstall_check_internal.h"
 #include "scrub/t_cleaner.h"
 #include "scrub/t_cleaner_internal.h"
@@ -32,11 +35,15 @@ int systemMessageBox(const char* text, const char* caption, UINT type) {
 bool running32Bit() {
     if (gHooks.runningBits != 0)
         return gHooks.runningBits == 32;
-    return SysInfo::is32BitProcessOrSystem();
+    return IsRunning32Bit();
 }
 
 // Read access in the machine's own registry view.
-REGSAM systemViewRead() { return KEY_READ | (running32Bit() ? KEY_WOW64_32KEY : KEY_WOW64_64KEY); }
+REGSAM systemViewRead() {
+    if (gHooks.runningBits != 0)
+        return KEY_READ | (gHooks.runningBits == 32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+    return GetSystemViewRegAccess(false);
+}
 
 int showBox(unsigned textId, unsigned captionId) {
     const std::string text = reinstall_check_internal::loadString(textId);
@@ -174,25 +181,14 @@ int UninstallProduct(const char* productCode, const char* versionText, bool quie
     arguments += quiet ? " /qn" : " /qb!";
     if (extraArguments)
         arguments += tstrings::format(" %s", extraArguments);
-    const std::string msiexec = tscrub::cleaner_internal::msiexecPath();
-    std::string commandLine = "\"" + msiexec + "\"" + arguments;
-    std::vector<char> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    DWORD code = 0;
-    if (CreateProcessA(msiexec.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        if (!GetExitCodeProcess(process.hProcess, &code))
-            code = GetLastError();
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    char msiexec[2048];
+    DWORD code;
+    if (!GetMsiexecPath(msiexec, sizeof msiexec)) {
+        // Without the installer's own path nothing may run: a bare
+        // "msiexec.exe" would be looked up beside this program first.
+        code = ERROR_FILE_NOT_FOUND;
     } else {
-        code = GetLastError();
-        if (code == 0)
-            code = ERROR_GEN_FAILURE;
+        code = Executor::ExecProcessWaitForFinish(msiexec, arguments, 0, INFINITE, nullptr);
     }
     if (code != 0)
         TDS_LOG_INFO("UninstallProduct", "uninstall %s of %s failed.  ErrorCode: %d", versionText, productCode,

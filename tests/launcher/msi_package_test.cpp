@@ -170,13 +170,17 @@ INSTANTIATE_TEST_SUITE_P(
                       // A lone quote is not a quoted folder.
                       DirCase{"x", "\"", "x INSTALLDIR=\"\"\" "}, DirCase{"x", nullptr, "x"}));
 
-TEST(AppendInstallDirProperty_Capacity, CutsWithinTheBuffer) {
-    char line[16 + 8];
+TEST(AppendInstallDirProperty_Capacity, RefusesWhatDoesNotFitWithoutCutting) {
+    char line[40 + 8];
     memset(line, 'G', sizeof line);
     lstrcpyA(line, "abc");
-    AppendInstallDirProperty(line, 16, "C:\\Program Files\\Tolva");
-    EXPECT_STREQ(line, "abc INSTALLDIR=");
-    EXPECT_EQ(std::string(line + 16, 8), std::string(8, 'G'));
+    // " INSTALLDIR=\"C:\Program Files\Tolva\" " is 37 characters: 40 holds 39.
+    EXPECT_FALSE(AppendInstallDirProperty(line, 40, "C:\\Program Files\\Tolva"));
+    EXPECT_STREQ(line, "abc");
+    EXPECT_EQ(std::string(line + 40, 8), std::string(8, 'G'));
+    EXPECT_TRUE(AppendInstallDirProperty(line, 41, "C:\\Program Files\\Tolva"));
+    EXPECT_STREQ(line, "abc INSTALLDIR=\"C:\\Program Files\\Tolva\" ");
+    EXPECT_TRUE(AppendInstallDirProperty(line, 41, nullptr));
 }
 
 class InstallerLocationTest : public ::testing::Test {

@@ -5,8 +5,7 @@ if(WIN32)
                LIBS launcher test_common DEPENDS launcher_lock_helper
                RESOURCE_LOCK installation-flag)
   tds_add_test(launcher_reinstall_check_test SOURCES reinstall_check_test.cpp
-               ${CMAKE_SOURCE_DIR}/src/launcher/precheck_strings.rc
                LIBS launcher test_common DEPENDS scrub_msiexec
-               RESOURCE_LOCK tolva-runtime-registry registry-hklm-tolvasoft machine-install installer-location
-               vendor-registry)
+               RESOURCE_LOCK registry-hklm-tolvasoft machine-install registry-hklm-installer
+               registry-hklm-tolvasoft)
 endif()
