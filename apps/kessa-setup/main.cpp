@@ -1,0 +1,396 @@
+// kessa-setup: installs the runtime it carries (resource 103) through
+// msiexec, then the auto-update package (resource 105), and reports the run.
+// One pass from top to bottom on the main thread; the exit code is the last
+// msiexec run's, or one of ours (-80 configuration, -1 lock or refused
+// reinstall, -3 no msiexec, 1 no package).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "config/config_error.h"
+#include "config/config_keys.h"
+#include "config/install_config_data.h"
+#include "foundation/http_connection.h"
+#include "foundation/locale.h"
+#include "foundation/logger.h"
+#include "foundation/registry_view.h"
+#include "foundation/sys_info.h"
+#include "foundation/tds_error.h"
+#include "foundation/tstrings.h"
+#include "launcher/auto_update_install.h"
+#include "launcher/install_command_lines.h"
+#include "launcher/install_ping.h"
+#include "launcher/installation_lock.h"
+#include "launcher/kessa_metrics.h"
+#include "launcher/msi_package.h"
+#include "launcher/online_options.h"
+#include "launcher/policy_registry.h"
+#include "launcher/product_identity.h"
+#include "launcher/product_version.h"
+#include "launcher/reinstall_check.h"
+#include "launcher/runtime_registry.h"
+#include "launcher/vendor_registry.h"
+
+namespace {
+
+const char kFunction[] = "WinMain";
+const int kRuntimePackageId = 103;
+const char kPackageType[] = "TOLVA_INSTALLER";
+const size_t kLineCapacity = 2048;
+
+// Process-wide values of the run that the options document and the ping share.
+char gCountry[20] = "YY";
+char gMethod[20] = "toff";
+char gPostStatusUrl[256] = "";
+char gImageBaseUrl[256] = "";
+
+enum : UINT {
+    kIdsWindowsWarningCaption = 115,
+    kIdsLockCaption = 116,
+    kIdsLockText = 117,
+    kIdsWindowsWarningText = 120,
+};
+
+std::string loadString(HINSTANCE instance, UINT id, int capacity) {
+    std::string text(static_cast<size_t>(capacity), '\0');
+    const int n = LoadStringA(instance, id, &text[0], capacity);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return text;
+}
+
+// msiexec's "success, restart needed" answers are successes for the flow.
+bool isInstallSuccess(int result) { return result == 0 || result == 3010 || result == 1641; }
+
+struct RunValues {
+    bool silent = false;
+    bool staticInstall = false;
+    bool oemUpdate = false;
+    bool showVerifyPage = true;
+    bool launchedFromVindel = false;
+    int familyUpgrade = 0;
+    uint16_t langId = 1033;
+    std::string transformOption;
+    char msiOptions[kLineCapacity] = "";
+    char installDir[kLineCapacity] = "";
+    char msiPath[MAX_PATH] = "";
+    char firstCommandLine[kLineCapacity] = "";
+    char secondCommandLine[kLineCapacity] = "";
+    char msiexecPath[MAX_PATH] = "";
+    char previousVersion[128] = "";
+    char installedAUVersion[128] = "";
+    int result = 1;
+    int auResult = -99;
+    DWORD msiStatusError = 0;
+    DWORD msiStatusExtendedError = 0;
+    bool showMedHighText = false;
+};
+
+void sendPing(const RunValues& v, int installResult, int auResult, const char* deployStatus,
+              DWORD statusError, DWORD extendedError) {
+    SendInstallPing(gPostStatusUrl, gMethod, "ic", gCountry, kFullVersion, v.previousVersion, kFullVersion, nullptr,
+                    installResult, auResult, v.installedAUVersion, kPackagedAUVersion, nullptr, nullptr, nullptr,
+                    nullptr, nullptr, deployStatus, static_cast<int32_t>(statusError),
+                    static_cast<int32_t>(extendedError));
+}
+
+// The values the package and this run leave in the registry go again.
+int cleanUp(int result) {
+    DeleteTolvaSoftSubkey("SilentInstall");
+    SetInstallStatus(nullptr);
+    SetPolicyValue(nullptr, "VisitorId", nullptr);
+    SetPolicyValue(nullptr, "Method", nullptr);
+    CloseInstallationFlag();
+    return result;
+}
+
+// Reads the switches and values of the run from the loaded configuration.
+void readTypedValues(RunValues& v) {
+    v.staticInstall = GetSwitchValue(kSwitchStatic);
+    v.oemUpdate = IsSwitchEnabled(kSwitchOemUpdate);
+    v.silent = IsSilentInstall();
+    v.showVerifyPage = !IsSwitchEnabled(kSwitchNoVerify);
+    v.launchedFromVindel = IsSwitchEnabled(kSwitchLaunchedFromVindel);
+}
+
+void chooseLanguage(RunValues& v) {
+    // getPreferred answers English when the system cannot list the user's languages.
+    v.langId = Locale::getPreferred().getLangId();
+    try {
+        if (IsIntValueSet(kIntLang))
+            v.langId = Locale::fromLangId(static_cast<uint16_t>(GetIntValue(kIntLang) & 0xFFFF)).getLangId();
+    } catch (const std::exception& e) {
+        TDS_LOG_EXCEPTION(kFunction, e);
+    }
+    // The launcher's own strings and dialogs follow the chosen language too.
+    SetThreadUILanguage(v.langId);
+    v.transformOption = TransformOption(v.langId);
+}
+
+// The test switches show one dialog and end the run. The dialogs are not
+// part of this build, so the switch is only logged.
+bool handleTestSwitches(HINSTANCE instance, int* exitCode) {
+    static const struct { int32_t key; const char* name; } kDialogSwitches[] = {
+        {kSwitchTestFinalDialog, "TEST_FINAL_DIALOG"},
+        {kSwitchTestProgressDialog, "TEST_PROGRESS_DIALOG"},
+        {kSwitchTestWelcomeDialog, "TEST_WELCOME_DIALOG"},
+        {kSwitchTestChangeDialog, "TEST_CHANGE_DIALOG"},
+    };
+    for (const auto& s : kDialogSwitches) {
+        if (IsSwitchEnabled(s.key)) {
+            TDS_LOG_INFO(kFunction, "%s enabled.", s.name);
+            *exitCode = 0;
+            return true;
+        }
+    }
+    if (IsIntValueSet(kIntTestConfigFileErrors)) {
+        const int32_t code = GetIntValue(kIntTestConfigFileErrors);
+        TDS_LOG_INFO(kFunction, "TEST_CONFIG_FILE_ERRORS enabled.");
+        TDS_LOG_INFO(kFunction, "Show error %d", code);
+        ReportConfigError(instance, GetSettingsConfig(), code, "<path_to_config_file>", false);
+        *exitCode = 0;
+        return true;
+    }
+    return false;
+}
+
+int run(HINSTANCE instance) {
+    RunValues v;
+
+    // Step 1.
+    TDS_LOG_INFO(kFunction, "Wrapper begin...");
+    SetDllDirectoryA("");
+    INITCOMMONCONTROLSEX controls = {sizeof controls, 0xFF};
+    if (!InitCommonControlsEx(&controls))
+        MessageBoxA(nullptr, "Could not initialize common controls!", "Failure", MB_ICONERROR);
+
+    // Step 2. InstallStatus is cleared only once the lock is ours (step 9):
+    // a second launcher must not wipe the value of the install that runs.
+    const bool is64BitSystem = !IsRunning32Bit();
+    v.familyUpgrade = IsThisAFamilyUpgrade();
+    if (!GetPreviousKessaVersion(v.previousVersion))
+        v.previousVersion[0] = '\0';
+    if (!GetInstalledAUVersion(v.installedAUVersion, sizeof v.installedAUVersion)) {
+        lstrcpynA(v.installedAUVersion, "XX", sizeof v.installedAUVersion);
+        TDS_LOG_INFO(kFunction, "No Old AU Version found\n");
+    }
+
+    // Step 3.
+    TDS_LOG_INFO(kFunction, "Wrapper Load ConfigSettings...");
+    const wchar_t* commandLine = GetCommandLineW();
+    if (InstallConfigData::LoadConfigSettings(instance, commandLine ? commandLine : L"") != 0) {
+        TDS_LOG_INFO(kFunction, "Error occurred while loading configuration settings. Exiting installer.");
+        return -80;
+    }
+
+    // Steps 4 to 6: the accessors throw only when the configuration itself
+    // is broken, which is a configuration failure like any other.
+    try {
+        readTypedValues(v);
+        HttpConnection::setSilent(v.silent);
+        chooseLanguage(v);
+
+        if (IsStringValueSet(kStringCountryOverride))
+            SetPolicyValue(nullptr, "Country", GetStringValue(kStringCountryOverride).c_str());
+        if (IsStringValueSet(kStringInstallDir))
+            lstrcpynA(v.installDir, GetStringValue(kStringInstallDir).c_str(), sizeof v.installDir);
+        int testExit = 0;
+        if (handleTestSwitches(instance, &testExit))
+            return testExit;
+        for (int32_t key : {kStringMsiCmdline, kStringCmdline}) {
+            if (!IsStringValueSet(key))
+                continue;
+            if (!AppendBounded(v.msiOptions, sizeof v.msiOptions, GetStringValue(key).c_str()) ||
+                !AppendBounded(v.msiOptions, sizeof v.msiOptions, " ")) {
+                TDS_LOG_ERROR(kFunction, "The msiexec options do not fit %d characters. Exiting installer.",
+                              static_cast<int>(sizeof v.msiOptions));
+                return -1;
+            }
+        }
+    } catch (const std::exception& e) {
+        TDS_LOG_EXCEPTION(kFunction, e);
+        TDS_LOG_INFO(kFunction, "Error occurred while loading configuration settings. Exiting installer.");
+        return -80;
+    }
+
+    // Step 7.
+    if (!v.launchedFromVindel && IsAnotherInstallationInProgress() && IsAnotherInstallationInProgress()) {
+        if (!v.silent) {
+            const std::string caption = loadString(instance, kIdsLockCaption, 256);
+            const std::string text = loadString(instance, kIdsLockText, 1024);
+            MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+        }
+        TDS_LOG_INFO(kFunction, "Another Tolva installation is in progress. You must complete that installation "
+                                "before you can run this installer.");
+        return -1;
+    }
+
+    // Step 8: asked once; a second call would repeat its uninstalls and boxes.
+    TDS_LOG_INFO(kFunction, "Wrapper, check for reinstall case..");
+    const int reinstall = CheckReinstallCase(v.staticInstall, v.silent);
+    if (reinstall == 0) {
+        TDS_LOG_INFO(kFunction, "A newer KESSA  build already exists. Exit install");
+        return 0;
+    }
+    if (reinstall < 0)
+        return -1;
+    if (is64BitSystem) {
+        TDS_LOG_INFO(kFunction, "The installer is 64 bit, set bShowVerifyPage = FALSE");
+        v.showVerifyPage = false;
+    }
+
+    // Step 9.
+    if (SysInfo::getWindowsVersion() < 2) {
+        if (!v.silent) {
+            const std::string caption = loadString(instance, kIdsWindowsWarningCaption, 256);
+            const std::string text = loadString(instance, kIdsWindowsWarningText, 2048);
+            MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+        }
+        TDS_LOG_INFO(kFunction, "This is an unsupported operationg system.");
+    }
+    if (!v.launchedFromVindel && !SetInstallationFlag())
+        return -1;
+    SetInstallStatus(nullptr);
+
+    // Step 10.
+    if (!GetMsiFilePath(v.msiPath, is64BitSystem))
+        return cleanUp(-1);
+    TDS_LOG_INFO(kFunction, "Wrapper: Extract MSI ...");
+    if (!ExtractResourceToFile(instance, kRuntimePackageId, kPackageType, v.msiPath))
+        return cleanUp(1);
+
+    // Step 11.
+    char options[256] = "";
+    GetOptionsFromXmlIfOnline(options, sizeof options, gPostStatusUrl, gImageBaseUrl, gCountry);
+    if (!GetMsiexecPath(v.msiexecPath, sizeof v.msiexecPath)) {
+        CloseInstallationFlag();
+        return -3;
+    }
+
+    // Step 12.
+    if ((v.silent && !AppendBounded(v.msiOptions, sizeof v.msiOptions, " /qn")) ||
+        !BuildInstallCommandLines(v.msiexecPath, v.msiPath, v.msiOptions, v.transformOption.c_str(),
+                                  v.firstCommandLine, v.secondCommandLine, kLineCapacity))
+        return cleanUp(-1);
+
+    // Step 13. The welcome and destination-folder pages are not part of this
+    // build: an interactive run goes on as if the welcome page was accepted
+    // without changing the folder.
+    if (!v.silent) {
+        TDS_LOG_INFO(kFunction, "Interactive run: the welcome pages are not available, continuing with defaults");
+        if (!AppendToBothLines(v.firstCommandLine, v.secondCommandLine, kLineCapacity,
+                               " SKIPLICENSE=1 PROG=0 ENDDIALOG=0"))
+            return cleanUp(-1);
+    }
+
+    // Step 14. Nothing has been installed yet: a failure here is no success.
+    const LONG cleared = ClearMSIStatus();
+    if (cleared != 0) {
+        TDS_LOG_INFO(kFunction, "initial ClearMSIStatus() failed.  Return Code: %d, ErrorCode: %d",
+                     static_cast<int>(cleared), static_cast<int>(GetLastError()));
+        return cleanUp(-1);
+    }
+    if (v.installDir[0] != '\0' &&
+        (!AppendInstallDirProperty(v.firstCommandLine, kLineCapacity, v.installDir) ||
+         !AppendInstallDirProperty(v.secondCommandLine, kLineCapacity, v.installDir)))
+        return cleanUp(-1);
+
+    // Step 15.
+    TDS_LOG_INFO(kFunction, "szOnlyFirstCommandLine = %s\nszExecutableNameCommand = %s\n", v.firstCommandLine,
+                 v.secondCommandLine);
+    if (ExportInstallConfig(instance) != 0) {
+        TDS_LOG_INFO(kFunction, "Error occurred while exporting configuration settings. Exiting installer.");
+        return cleanUp(-80);
+    }
+
+    // Step 16.
+    bool securityMedium = false;
+    try {
+        securityMedium = IsIntValueSet(kIntWebTolvaSecurityLevel) && GetIntValue(kIntWebTolvaSecurityLevel) == 2;
+    } catch (const std::exception& e) {
+        TDS_LOG_EXCEPTION(kFunction, e);
+    }
+    if (securityMedium) {
+        TDS_LOG_INFO(kFunction, "WEB_TOLVA_SECURITY_LEVEL set to MED/2");
+    } else if (v.familyUpgrade != 0) {
+        TDS_LOG_INFO(kFunction, "Upgrade install and Security level >2, show the Med->High Security text");
+        v.showMedHighText = true;
+    }
+    v.msiStatusError = 0;
+    v.msiStatusExtendedError = 0;
+    TDS_LOG_INFO(kFunction, "Wrapper: Execute MSI ...");
+
+    if (v.silent) {
+        // Step 17.
+        CreateTolvaSoftSubkey("SilentInstall");
+        v.result = RunMsiInstall(v.msiexecPath, v.firstCommandLine);
+    } else {
+        // Step 18, without the progress window and pages this build lacks.
+        v.result = RunMsiInstall(v.msiexecPath, v.firstCommandLine);
+        char status[512];
+        if (GetTolvaSoftRegValue("InstallStatus", status, sizeof status) && strcmp(status, "reinstall") == 0) {
+            const LONG again = ClearMSIStatus();
+            v.result = static_cast<int>(again);
+            if (again != 0) {
+                TDS_LOG_INFO(kFunction, "ClearMSIStatus() failed.  Return Code: %d, ErrorCode: %d",
+                             static_cast<int>(again), static_cast<int>(GetLastError()));
+            } else {
+                v.msiStatusError = 0;
+                v.msiStatusExtendedError = 0;
+                SetInstallStatus(nullptr);
+                v.result = RunMsiInstall(v.msiexecPath, v.secondCommandLine);
+            }
+        }
+    }
+
+    // Step 19.
+    if (!isInstallSuccess(v.result)) {
+        RestoreInstallConfig(instance);
+        const LONG got = GetMSIStatus(&v.msiStatusError, &v.msiStatusExtendedError);
+        if (got != 0)
+            TDS_LOG_INFO(kFunction, "GetMSIStatus() failed.  Return Code: %d, ErrorCode: %d", static_cast<int>(got),
+                         static_cast<int>(GetLastError()));
+        const LONG again = ClearMSIStatus();
+        if (again != 0)
+            TDS_LOG_INFO(kFunction, "ClearMSIStatus() after get failed.  Return Code: %d, ErrorCode: %d",
+                         static_cast<int>(again), static_cast<int>(GetLastError()));
+    } else {
+        bool autoUpdate = true;
+        try {
+            autoUpdate = GetSwitchValue(kSwitchAutoUpdate);
+        } catch (const std::exception& e) {
+            TDS_LOG_EXCEPTION(kFunction, e);
+        }
+        v.auResult = ExtractAndInstallAutoUpdate(instance, v.oemUpdate, autoUpdate);
+    }
+
+    // Step 20.
+    char deployStatus[100];
+    if (!GetTolvaSoftRegValue("RegDeployStatus", deployStatus, sizeof deployStatus) || deployStatus[0] == '\0')
+        lstrcpynA(deployStatus, "YY", sizeof deployStatus);
+    sendPing(v, v.result, v.auResult, deployStatus, v.msiStatusError, v.msiStatusExtendedError);
+    if (v.oemUpdate)
+        RemoveKessaMetrics();
+
+    // Step 21.
+    return cleanUp(v.result);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    SetProductKind("kessa");
+    try {
+        return run(instance);
+    } catch (const std::exception& e) {
+        TDS_LOG_EXCEPTION(kFunction, e);
+    } catch (...) {
+        TDS_LOG_UNKNOWN_EXCEPTION(kFunction);
+    }
+    // Nothing here may escape: an unexpected failure still releases the lock
+    // and reports a failure, never success.
+    return cleanUp(-1);
+}
