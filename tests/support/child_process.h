@@ -8,24 +8,9 @@
 #include <string>
 #include <utility>
 
-namespace tds_test {
+#include "support/win_text.h"
 
-// The folder of the running test program, with a trailing backslash; helper
-// programs are built beside it. Empty when the module name cannot be read.
-inline std::wstring moduleFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD got = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    if (got == 0) return {};
-    if (got < path.size()) {
-      path.resize(got);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  std::wstring::size_type slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
+namespace tds_test {
 
 // A started child process, terminated (exit code 1) and closed when the
 // object goes while it still runs.

@@ -17,42 +17,13 @@
 #include <cwchar>
 #include <string>
 
+#include "support/win_text.h"
+
 namespace {
 
-std::wstring environmentValue(const wchar_t* name) {
-  DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-  if (size == 0) return {};
-  std::wstring value(size, L'\0');
-  DWORD got = GetEnvironmentVariableW(name, &value[0], size);
-  if (got == 0 || got >= size) return {};
-  value.resize(got);
-  return value;
-}
-
-std::wstring ownFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD got = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    if (got == 0) return {};
-    if (got < path.size()) {
-      path.resize(got);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  std::wstring::size_type slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-std::string toUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
-  std::string out(static_cast<std::string::size_type>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
+using tds_test::environmentValue;
+inline std::wstring ownFolder() { return tds_test::moduleFolder(); }
+inline std::string toUtf8(const std::wstring& text) { return tds_test::wideToUtf8(text); }
 
 bool parseNumber(const std::wstring& text, long long& out) {
   if (text.empty()) return false;

@@ -20,15 +20,6 @@
 
 namespace tds_test {
 
-inline std::string wideToUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
-  std::string out(static_cast<std::string::size_type>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
 
 // The whole content of a file, or empty when it cannot be read.
 inline std::string readFileBytes(const std::wstring& path) {
