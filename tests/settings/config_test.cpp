@@ -9,20 +9,13 @@
 #include "settings/config.h"
 #include "settings/config_validator.h"
 #include "settings/settings_exception.h"
+#include "status_code.h"
 
 using namespace settings_impl;
 
 namespace {
 
-template <class F>
-int32_t codeOf(F&& f) {
-    try {
-        f();
-    } catch (const settings::Exception& e) {
-        return e.code();
-    }
-    return 0;
-}
+using settings_test::codeOf;
 
 std::unique_ptr<Config> configOf(std::initializer_list<std::pair<const char*, const char*>> entries) {
     auto config = std::make_unique<Config>();

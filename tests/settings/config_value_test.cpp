@@ -8,20 +8,13 @@
 #include "settings/config_value.h"
 #include "settings/plain_text.h"
 #include "settings/settings_exception.h"
+#include "status_code.h"
 
 using namespace settings_impl;
 
 namespace {
 
-template <class F>
-int32_t codeOf(F&& f) {
-    try {
-        f();
-    } catch (const settings::Exception& e) {
-        return e.code();
-    }
-    return 0;
-}
+using settings_test::codeOf;
 
 struct IntegerCase {
     const char* text;

@@ -8,6 +8,7 @@
 
 #include "settings/file_storage.h"
 #include "settings/settings_exception.h"
+#include "status_code.h"
 #include "settings/settings_path.h"
 #include "settings_test_files.h"
 
@@ -21,15 +22,7 @@ using namespace settings_impl;
 
 namespace {
 
-template <class F>
-int32_t codeOf(F&& f) {
-    try {
-        f();
-    } catch (const settings::Exception& e) {
-        return e.code();
-    }
-    return 0;
-}
+using settings_test::codeOf;
 
 struct PathCase {
     std::string path;

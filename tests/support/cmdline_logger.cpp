@@ -36,20 +36,7 @@ bool parseNumber(const std::wstring& text, long long& out) {
   return errno == 0 && end != nullptr && *end == L'\0';
 }
 
-void appendLine(const std::wstring& path, const std::string& line) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      std::string data = line + "\r\n";
-      DWORD written = 0;
-      WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-      CloseHandle(file);
-      return;
-    }
-    Sleep(10);
-  }
-}
+void appendLine(const std::wstring& path, const std::string& line) { tds_test::appendLogLine(path, line); }
 
 }  // namespace
 

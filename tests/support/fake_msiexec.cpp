@@ -319,20 +319,8 @@ long long countLines(const std::wstring& path) {
 }
 
 void appendLine(const std::wstring& path, const std::string& line) {
-  // The log may be read by the test at the same moment; retry briefly.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      std::string data = line + "\r\n";
-      DWORD written = 0;
-      WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-      CloseHandle(file);
-      return;
-    }
-    Sleep(10);
-  }
-  warn(L"cannot write the log " + path);
+  // The log may be read by the test at the same moment; it retries briefly.
+  if (!tds_test::appendLogLine(path, line)) warn(L"cannot write the log " + path);
 }
 
 }  // namespace

@@ -46,4 +46,22 @@ inline std::string wideToUtf8(const std::wstring& text) {
   return out;
 }
 
+// Appends line and CR LF to the file, retrying briefly while a reader holds
+// it. False when the file could not be opened.
+inline bool appendLogLine(const std::wstring& path, const std::string& line) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      std::string data = line + "\r\n";
+      DWORD written = 0;
+      WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+      CloseHandle(file);
+      return true;
+    }
+    Sleep(10);
+  }
+  return false;
+}
+
 }  // namespace tds_test
