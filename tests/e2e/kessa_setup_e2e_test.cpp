@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -147,6 +148,49 @@ TEST_F(KessaSetupWithFakeMsiexec, FailedInstall_RestoresRuntimeSettingsAndClears
     EXPECT_EQ(testutil::readFileText(kRuntimeSettings), before);
     EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, kVendorKey, "MSIStatusError"));
     EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, kVendorKey, "MSIStatusExtendedError"));
+}
+
+// Failures before the package runs install nothing, so they never end with 0.
+TEST_F(KessaSetupWithFakeMsiexec, FailedExportEndsWithConfigurationError) {
+    // A file where the settings folder should be: the runtime file cannot be written.
+    const char folder[] = "C:\\ProgramData\\Quorvane\\Tolva";
+    CreateDirectoryA("C:\\ProgramData\\Quorvane", nullptr);
+    RemoveDirectoryA(folder);
+    testutil::writeFileBytes(folder, "not a folder");
+    ASSERT_EQ(GetFileAttributesA(folder) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    tds_test::FakeMsiexec fake("exit 0\n");
+    const LauncherRun run("/s AUTO_UPDATE=Disable");
+    DeleteFileA(folder);
+    EXPECT_EQ(run.exitCode(), -80) << run.log();
+    EXPECT_TRUE(fake.commandLines().empty());
+    EXPECT_NE(run.log().find("Error occurred while exporting configuration settings. Exiting installer."),
+              std::string::npos);
+    EXPECT_FALSE(testutil::fileExists(lockPath()));
+}
+
+TEST_F(KessaSetupWithFakeMsiexec, FailedInitialMsiStatusClearingEndsWithMinusOne) {
+    const DWORD status = 1603;
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendorKey, "MSIStatusError", REG_DWORD, &status, 4, KEY_WOW64_64KEY);
+    // Missing rights stand as a vendor key that may be read but not changed.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendorKey, 0, WRITE_DAC | KEY_WOW64_64KEY, &key), ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x0002;;;WD)(A;;KA;;;WD)",
+                                                                     SDDL_REVISION_1, &sd, nullptr));
+    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+    LocalFree(sd);
+    RegCloseKey(key);
+    tds_test::FakeMsiexec fake("exit 0\n");
+    const LauncherRun run("/s");
+    EXPECT_EQ(run.exitCode(), -1) << run.log();
+    EXPECT_TRUE(fake.commandLines().empty());
+    EXPECT_NE(run.log().find("initial ClearMSIStatus() failed."), std::string::npos) << run.log();
+    // Give the key its rights back so that it can be cleaned away.
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendorKey, 0, WRITE_DAC | KEY_WOW64_64KEY, &key), ERROR_SUCCESS);
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;KA;;;WD)", SDDL_REVISION_1, &sd, nullptr));
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
+    LocalFree(sd);
+    RegCloseKey(key);
 }
 
 TEST_F(KessaSetupWithFakeMsiexec, LockHeldByAnotherInstall) {
