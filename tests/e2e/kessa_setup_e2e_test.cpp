@@ -117,6 +117,25 @@ TEST_F(KessaSetupWithFakeMsiexec, SilentInstall_PropertiesLanguageAndFolderReach
     EXPECT_NE(lines[0].find(" INSTALLDIR=\"C:\\Tolva\\Here\" "), std::string::npos) << lines[0];
 }
 
+TEST_F(KessaSetupWithFakeMsiexec, InteractiveInstall_ReinstallStatusRunsTheSecondLineOnce) {
+    tds_test::FakeMsiexec fake(
+        "[run 1]\nregset HKLM\\SOFTWARE\\TolvaSoft|InstallStatus|sz|reinstall\nexit 0\n"
+        "[run 2]\nregset HKLM\\SOFTWARE\\TolvaSoft|InstallStatus|sz|reinstall\nexit 0\n");
+    const LauncherRun run("");
+    ASSERT_TRUE(run.finished());
+    EXPECT_EQ(run.exitCode(), 0) << run.log();
+    const auto lines = fake.commandLines();
+    ASSERT_EQ(lines.size(), 3u) << run.log();
+    // The first line is the second plus one blank, before the pages' additions.
+    const std::string additions = " SKIPLICENSE=1 PROG=0 ENDDIALOG=0";
+    ASSERT_GT(lines[1].size(), additions.size());
+    EXPECT_EQ(lines[1].substr(lines[1].size() - additions.size() - 4), " /qn" + additions) << lines[1];
+    EXPECT_EQ(lines[0], lines[1].substr(0, lines[1].size() - additions.size()) + " " + additions) << lines[0];
+    EXPECT_EQ(lines[0].find("/qn  /qn"), std::string::npos) << "silent options in an interactive run";
+    EXPECT_NE(lines[2].find("\\AU\\au.msi\""), std::string::npos) << lines[2];
+    EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus"));
+}
+
 TEST_F(KessaSetupWithFakeMsiexec, ExitCodes) {
     struct Case { const char* arguments; const char* script; int exitCode; size_t msiexecRuns; };
     const Case cases[] = {
