@@ -1,0 +1,322 @@
+#include "launcher/browser_launch.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/log_capture.h"
+#include "common/test_util.h"
+#include "foundation/registry_view_internal.h"
+#include "foundation/tstrings.h"
+
+namespace {
+
+const char kVendor[] = "SOFTWARE\\TolvaSoft";
+const char kChromeAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe";
+const char kIeAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
+const std::string kVerify = "http://www.tolva.example/verify9/?src=install";
+
+std::string browserDir(const std::string& name) { return testutil::besideExe("fake-browsers\\" + name); }
+std::string browserExe(const std::string& name) { return browserDir(name) + "\\" + name + ".exe"; }
+std::string browserLogPath(const std::string& name) { return browserDir(name) + "\\browser.log"; }
+
+std::vector<std::string> browserLog(const std::string& name) {
+    std::vector<std::string> lines;
+    if (!testutil::fileExists(browserLogPath(name)))
+        return lines;
+    const std::string text = testutil::readFileText(browserLogPath(name));
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+// Ids of the running stand-in browsers (by their folder, so no other
+// program of the same name is ever touched).
+std::vector<DWORD> standInProcesses() {
+    std::vector<DWORD> ids;
+    const std::string folder = tstrings::toLower(testutil::besideExe("fake-browsers\\"));
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process)
+            continue;
+        char path[MAX_PATH] = {};
+        DWORD size = MAX_PATH;
+        if (QueryFullProcessImageNameA(process, 0, path, &size) &&
+            tstrings::toLower(path).rfind(folder, 0) == 0)
+            ids.push_back(entry.th32ProcessID);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Ends the stand-ins the tests started (directly or through the shell).
+void endStandIns() {
+    for (DWORD id : standInProcesses()) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (!process)
+            continue;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+bool hasWindow(DWORD processId) {
+    struct Search {
+        DWORD id;
+        bool found;
+    } search = {processId, false};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->id && IsWindowVisible(window))
+                s->found = true;
+            return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void setText(const std::string& key, const char* name, const std::string& text, DWORD type = REG_SZ) {
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, key, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+bool vendorValueExists(const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+// The browser registrations and vendor values start empty and are put back
+// as they were; stand-in browsers and their logs are gone before and after.
+class BrowserLaunch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* key : {kVendor, kChromeAppPath, kIeAppPath, "SOFTWARE\\Mozilla", "SOFTWARE\\mozilla.org",
+                                "SOFTWARE\\Netscape"}) {
+            backups_.push_back(std::make_unique<testutil::ScopedRegBackup>(HKEY_LOCAL_MACHINE, key));
+            backups_.back()->clear();
+        }
+        endStandIns();
+        for (const char* name : {"chrome", "firefox", "iexplore"})
+            DeleteFileA(browserLogPath(name).c_str());
+    }
+    void TearDown() override {
+        registry_view_internal::setRunning32BitForTesting(-1);
+        endStandIns();
+        for (const char* name : {"chrome", "firefox", "iexplore"})
+            DeleteFileA(browserLogPath(name).c_str());
+        backups_.clear();
+    }
+    static void registerFirefox(const std::string& product = "Mozilla Firefox",
+                                const std::string& version = "115.0.2 (x64 en-US)") {
+        const std::string key = "SOFTWARE\\Mozilla\\" + product;
+        setText(key, "CurrentVersion", version);
+        setText(key + "\\" + version + "\\Main", "Install Directory", browserDir("firefox"));
+    }
+    static void registerIE() { setText(kIeAppPath, "", browserExe("iexplore")); }
+    // Starts a stand-in directly and waits for its window.
+    std::unique_ptr<testutil::ChildProcess> startBrowser(const std::string& name) {
+        auto child = std::make_unique<testutil::ChildProcess>();
+        EXPECT_TRUE(child->start(testutil::quote(browserExe(name))));
+        EXPECT_TRUE(testutil::waitFor([&] { return hasWindow(child->pid()); }, 20000));
+        return child;
+    }
+    static bool waitForLines(const std::string& name, size_t count) {
+        return testutil::waitFor([&] { return browserLog(name).size() >= count; }, 20000);
+    }
+
+    std::vector<std::unique_ptr<testutil::ScopedRegBackup>> backups_;
+    testutil::LogCapture log_;
+};
+
+// --- install folders -----------------------------------------------------------
+
+struct InstallCase {
+    const char* name;
+    int browser;
+    const char* vendor;
+    const char* product;
+    const char* version;
+    DWORD versionType;
+    bool withMain;
+    const char* folder;
+    bool found;
+};
+
+class InstallDirs : public BrowserLaunch, public ::testing::WithParamInterface<InstallCase> {};
+
+TEST_P(InstallDirs, GetBrowserInstallDir_FollowsVendorProductAndVersion) {
+    const InstallCase& c = GetParam();
+    const std::string key = std::string("SOFTWARE\\") + c.vendor + "\\" + c.product;
+    setText(key, "CurrentVersion", c.version, c.versionType);
+    if (c.withMain)
+        setText(key + "\\" + c.version + "\\Main", "Install Directory", c.folder);
+    char buffer[MAX_PATH] = "untouched";
+    EXPECT_EQ(c.found, GetBrowserInstallDir(buffer, c.browser));
+    EXPECT_STREQ(c.found ? c.folder : "untouched", buffer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InstallDirs,
+    ::testing::Values(
+        InstallCase{"Firefox", 2, "Mozilla", "Mozilla Firefox", "115.0.2 (x64 en-US)", REG_SZ, true,
+                    "C:\\Program Files\\Mozilla Firefox", true},
+        InstallCase{"FirefoxExpandableVersion", 2, "Mozilla", "Mozilla Firefox", "3.6", REG_EXPAND_SZ, true,
+                    "C:\\Firefox", true},
+        InstallCase{"MinefieldWhenNoFirefox", 2, "Mozilla", "Minefield", "3.7a1pre", REG_SZ, true, "C:\\Minefield",
+                    true},
+        InstallCase{"FirefoxBelowOne", 2, "Mozilla", "Mozilla Firefox", "0.9", REG_SZ, true, "C:\\Firefox", false},
+        InstallCase{"FirefoxWithoutMain", 2, "Mozilla", "Mozilla Firefox", "20.0", REG_SZ, false, "", false},
+        InstallCase{"FirefoxEmptyFolder", 2, "Mozilla", "Mozilla Firefox", "20.0", REG_SZ, true, "", false},
+        InstallCase{"FirefoxVersionNotText", 2, "Mozilla", "Mozilla Firefox", "20.0", REG_BINARY, true,
+                    "C:\\Firefox", false},
+        InstallCase{"MozillaSuite", 1, "mozilla.org", "Mozilla", "1.7.13 (en)", REG_SZ, true, "C:\\Mozilla", true},
+        InstallCase{"MozillaSuiteBelowOnePointOne", 1, "mozilla.org", "Mozilla", "1.0", REG_SZ, true,
+                    "C:\\Mozilla", false},
+        InstallCase{"NetscapeAnyVersion", 0, "Netscape", "Netscape 6", "0.1", REG_SZ, true, "C:\\Netscape", true},
+        InstallCase{"UnknownBrowser", 3, "Mozilla", "Mozilla Firefox", "20.0", REG_SZ, true, "C:\\Firefox",
+                    false}),
+    [](const ::testing::TestParamInfo<InstallCase>& info) { return std::string(info.param.name); });
+
+// --- opening the verify page ---------------------------------------------------
+
+TEST_F(BrowserLaunch, LaunchChrome_OpensTheVerifyPageInANewWindow) {
+    setText(kChromeAppPath, "path", browserDir("chrome"));
+    LaunchChrome();
+    ASSERT_TRUE(waitForLines("chrome", 1));
+    EXPECT_EQ("\"" + browserExe("chrome") + "\" -new-window \"" + kVerify + "\"", browserLog("chrome")[0]);
+}
+
+TEST_F(BrowserLaunch, LaunchChrome_NotRegisteredOnlyLogs) {
+    LaunchChrome();
+    EXPECT_TRUE(log_.contains("LaunchChrome(): Failed to find Chrome.exe path: "));
+    setText(kChromeAppPath, "path", "");
+    LaunchChrome();
+    Sleep(300);
+    EXPECT_TRUE(standInProcesses().empty());
+}
+
+TEST_F(BrowserLaunch, LaunchFirefox_OpensTheVerifyPageAsTheDesktopUser) {
+    registerFirefox();
+    LaunchFirefox();
+    ASSERT_TRUE(waitForLines("firefox", 1));
+    const std::string line = browserLog("firefox")[0];
+    EXPECT_NE(std::string::npos, tstrings::toLower(line).find(tstrings::toLower(browserExe("firefox")))) << line;
+    EXPECT_NE(std::string::npos, line.find("-new-window " + kVerify)) << line;
+}
+
+TEST_F(BrowserLaunch, LaunchIE_OpensTheVerifyPageInTheRegisteredProgram) {
+    registerIE();
+    LaunchIE();
+    EXPECT_TRUE(log_.contains("Restart IE"));
+    ASSERT_TRUE(waitForLines("iexplore", 1));
+    EXPECT_NE(std::string::npos, browserLog("iexplore")[0].find(kVerify)) << browserLog("iexplore")[0];
+}
+
+TEST_F(BrowserLaunch, LaunchIE_MissingOrWrongRegistrationOnlyLogs) {
+    LaunchIE();
+    EXPECT_TRUE(log_.contains("LaunchIE ---- failed to open version IExplore key ---- "));
+    const DWORD notText = 1;
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, kIeAppPath, "", REG_DWORD, &notText, sizeof notText);
+    LaunchIE();
+    EXPECT_TRUE(log_.contains("LaunchIE ---- failed to get value of the IExplore.exe string ---- "));
+    Sleep(300);
+    EXPECT_TRUE(standInProcesses().empty());
+}
+
+// --- closing and restarting -------------------------------------------------------
+
+TEST_F(BrowserLaunch, CloseProcessesByName_ClosesEveryWindowOfThatProgramOnly) {
+    auto first = startBrowser("firefox");
+    auto second = startBrowser("firefox");
+    auto other = startBrowser("iexplore");
+    EXPECT_EQ(0, CloseProcessesByName("FIREFOX.EXE", true));
+    // Exit code 7 is the stand-in's own answer to WM_CLOSE, not a termination.
+    ASSERT_TRUE(first->wait(10000));
+    ASSERT_TRUE(second->wait(10000));
+    EXPECT_EQ(7u, first->exitCode());
+    EXPECT_EQ(7u, second->exitCode());
+    EXPECT_FALSE(other->wait(0));
+    EXPECT_EQ(0, CloseProcessesByName("iexplore.exe", false));
+    ASSERT_TRUE(other->wait(10000));
+    EXPECT_EQ(7u, other->exitCode());
+}
+
+class Restart : public BrowserLaunch, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(Restart, BrowserRestart_ClosesBothAndRestartsOnlyOn32Bit) {
+    const bool system32 = GetParam();
+    registry_view_internal::setRunning32BitForTesting(system32 ? 1 : 0);
+    registerFirefox();
+    registerIE();
+    setText(kVendor, "IERESTART", "1");
+    setText(kVendor, "FIREFOXRESTART", "1");
+    auto ie = startBrowser("iexplore");
+    auto firefox = startBrowser("firefox");
+
+    BrowserRestart();
+    ASSERT_TRUE(ie->wait(10000));
+    ASSERT_TRUE(firefox->wait(10000));
+    EXPECT_EQ(7u, ie->exitCode());
+    EXPECT_EQ(7u, firefox->exitCode());
+    EXPECT_FALSE(vendorValueExists("IERESTART"));
+    EXPECT_FALSE(vendorValueExists("FIREFOXRESTART"));
+    const std::string text = log_.text();
+    EXPECT_NE(std::string::npos, text.find("The IE browser will be closed"));
+    EXPECT_NE(std::string::npos, text.find("The Firefox browser will be closed"));
+
+    if (system32) {
+        // Start line, "closed", then the restart with the verify page.
+        ASSERT_TRUE(waitForLines("firefox", 3));
+        ASSERT_TRUE(waitForLines("iexplore", 3));
+        EXPECT_NE(std::string::npos, browserLog("firefox")[2].find("-new-window " + kVerify));
+        EXPECT_NE(std::string::npos, browserLog("iexplore")[2].find(kVerify));
+        const size_t firefoxRestart = text.find("The Firefox browser will be restarted");
+        const size_t ieRestart = text.find("The IE browser will be restarted");
+        ASSERT_NE(std::string::npos, firefoxRestart);
+        ASSERT_NE(std::string::npos, ieRestart);
+        EXPECT_LT(firefoxRestart, ieRestart);
+    } else {
+        Sleep(1000);
+        EXPECT_EQ(2u, browserLog("firefox").size());
+        EXPECT_EQ(2u, browserLog("iexplore").size());
+        EXPECT_EQ(std::string::npos, text.find("will be restarted"));
+        EXPECT_TRUE(standInProcesses().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Systems, Restart, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "System32Bit" : "System64Bit");
+                         });
+
+TEST_F(BrowserLaunch, BrowserRestart_WithoutTheValuesLeavesBrowsersRunning) {
+    registerFirefox();
+    auto firefox = startBrowser("firefox");
+    // A restart request of another type than text is not a request.
+    const DWORD one = 1;
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendor, "FIREFOXRESTART", REG_DWORD, &one, sizeof one);
+    BrowserRestart();
+    EXPECT_FALSE(firefox->wait(500));
+    EXPECT_FALSE(log_.contains("will be closed"));
+    EXPECT_TRUE(vendorValueExists("FIREFOXRESTART"));
+}
+
+}  // namespace
