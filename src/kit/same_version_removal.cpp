@@ -1,0 +1,103 @@
+#include "kit/same_version_removal.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "foundation/logger.h"
+#include "foundation/tstrings.h"
+#include "foundation/registry_view.h"
+#include "foundation/tds_error.h"
+#include "kit/kit_registry.h"
+#include "kit/kit_version_text.h"
+#include "kit/same_version_removal_internal.h"
+#include "launcher/product_identity.h"
+#include "launcher/reinstall_check.h"
+#include "launcher/reinstall_check_internal.h"
+
+namespace {
+
+same_version_removal_internal::MessageBoxFn gMessageBox = nullptr;
+
+// Opens the version key in the machine's own registry view.
+bool versionKeyPresent(const char* familyKey, const char* version) {
+    const std::string path = std::string(familyKey) + "\\" + version;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, GetSystemViewRegAccess(false), &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void showNewerBuildBox() {
+    const std::string text = reinstall_check_internal::loadString(kIdsNewerBuildInstalled);
+    const std::string caption = reinstall_check_internal::loadString(kIdsNewerVersionCaption);
+    if (gMessageBox)
+        gMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
+    else
+        MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR);
+}
+
+}  // namespace
+
+namespace same_version_removal_internal {
+void setMessageBoxForTesting(MessageBoxFn messageBox) { gMessageBox = messageBox; }
+}  // namespace same_version_removal_internal
+
+bool UninstallExistingVindel(const char* version, bool silent) {
+    const std::string code = GetVindelProductCode(version, IsRunning32Bit());
+    const LONG registration = reinstall_check_internal::productCodeRegistration(code.c_str(), !IsRunning32Bit());
+    if (registration != ERROR_SUCCESS) {
+        TDS_LOG_ERROR("UninstallExistingVindel", "VINDEL GUID not found %s: %d", code.c_str(),
+                      static_cast<int>(registration));
+        return false;
+    }
+    const int result = UninstallProduct(code.c_str(), version, silent, nullptr);
+    if (result != 0) {
+        TDS_LOG_ERROR("UninstallExistingVindel", "Uninstall existining VINDEL failed %s: %d", code.c_str(), result);
+        return false;
+    }
+    return true;
+}
+
+bool UninstallKessaOrVindelIfSameVersionExists(bool silent) {
+    const char* version = GetCurrentRuntimeVersion();
+    const bool is64BitSystem = !IsRunning32Bit();
+    const std::string kitKey = std::string(kVindelFamilyKey) + "\\" + version;
+    if (!versionKeyPresent(kVindelFamilyKey, version)) {
+        TDS_LOG_INFO("UninstallKessaOrVindelIfSameVersionExists", "No same version VINDEL exists");
+    } else {
+        if (!IsSameOrOlderBuildInstalled(version, true)) {
+            if (!silent)
+                showNewerBuildBox();
+            return false;
+        }
+        if (!UninstallExistingVindel(version, silent)) {
+            TDS_LOG_ERROR("UninstallKessaOrVindelIfSameVersionExists", "UninstallExistingVindel (%s) failed",
+                          kitKey.c_str());
+            return false;
+        }
+    }
+
+    const std::string runtimeKey = std::string(kKessaFamilyKey) + "\\" + version;
+    if (!versionKeyPresent(kKessaFamilyKey, version)) {
+        TDS_LOG_INFO("UninstallKessaOrVindelIfSameVersionExists", "No same version KESSA exists");
+        return true;
+    }
+    if (IsSameOrOlderBuildInstalled(version, false) && !IsStaticModeInstalled(version, is64BitSystem)) {
+        int result = 0;
+        try {
+            result = CheckGUIDAndUninstall(version, is64BitSystem ? 64 : 32, is64BitSystem, silent);
+        } catch (const std::exception& e) {
+            TDS_LOG_EXCEPTION("UninstallKessaOrVindelIfSameVersionExists", e);
+            result = -1;
+        }
+        if (result != 0) {
+            TDS_LOG_ERROR("UninstallKessaOrVindelIfSameVersionExists", "UninstallKessaIfSameOrOlderBuild( %s) failed",
+                          runtimeKey.c_str());
+            return false;
+        }
+    }
+    return true;
+}
