@@ -147,7 +147,10 @@ TEST_F(SequenceTest, Report_ZeroStateOrZeroIdIsNoReport) {
 class RunThread : public ipc::Runnable {
 public:
     explicit RunThread(OperationSequence& s) : s_(s) { thread_ = ipc::Thread::start(this, false); }
-    ~RunThread() override { join(); }
+    ~RunThread() override {
+        s_.stop();  // a failed test must not leave run() polling
+        join();
+    }
     void run() override {
         try {
             s_.run();
@@ -193,12 +196,16 @@ TEST_F(SequenceTest, Run_PollsEveryIntervalAndEndsWithLastChunk) {
 TEST_F(SequenceTest, Stop_DuringTimedOperationJoinsTimerAndReturns) {
     RunThread runner(*sequence_);
     memory_->write(Operation(1, 1));
-    clock_.setNowMs(10);
-    ASSERT_TRUE(testutil::waitFor([&] { return !sink_.calls().empty(); }));
+    // Time moves on until the timer (started whenever the poll sees the
+    // record) has reported a position.
+    ASSERT_TRUE(testutil::waitFor([&] {
+        clock_.setNowMs(clock_.counter() + 10);
+        return !sink_.calls().empty();
+    }));
     sequence_->stop();
     ASSERT_TRUE(testutil::waitFor([&] { return runner.returned(); }));
     const size_t calls = sink_.calls().size();
-    clock_.setNowMs(500);
+    clock_.setNowMs(clock_.counter() + 500);
     Sleep(100);
     EXPECT_EQ(sink_.calls().size(), calls);  // no timer thread is left
     EXPECT_EQ(Access::currentOperation(*sequence_), 0u);
