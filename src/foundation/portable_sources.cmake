@@ -7,3 +7,7 @@ list(APPEND foundation_portable
   version.cpp
   tolva_version.cpp
 )
+list(APPEND foundation_portable
+  ipc/assertion.cpp
+  progress/progress.cpp
+)

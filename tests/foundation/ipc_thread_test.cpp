@@ -1,0 +1,325 @@
+// Threads, the mutex with its scoped locks, and the conditional.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "common/test_util.h"
+#include "foundation/ipc/conditional.h"
+#include "foundation/ipc/conditional_internal.h"
+#include "foundation/ipc/errors.h"
+#include "foundation/ipc/mutex.h"
+#include "foundation/ipc/thread.h"
+#include "foundation/tds_error.h"
+
+namespace {
+
+using ipc::Mutex;
+
+// Runs a function object on an ipc::Thread.
+template <class F>
+class FnRunnable : public ipc::Runnable {
+public:
+    explicit FnRunnable(F f) : f_(std::move(f)) {}
+    void run() override { f_(); }
+
+private:
+    F f_;
+};
+
+template <class F>
+ipc::Thread startFn(F f) {
+    return ipc::Thread::start(new FnRunnable<F>(std::move(f)), true);
+}
+
+struct ManualEvent {
+    ManualEvent() : handle(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~ManualEvent() { CloseHandle(handle); }
+    void set() { SetEvent(handle); }
+    bool wait(DWORD ms) { return WaitForSingleObject(handle, ms) == WAIT_OBJECT_0; }
+    HANDLE handle;
+};
+
+TEST(ThreadTest, Join_EndedThreadReturnsAtOnce) {
+    ipc::Thread t = startFn([] {});
+    ASSERT_TRUE(t.isThread());
+    Sleep(200);  // long over; its id may even be reused now
+    const DWORD start = GetTickCount();
+    t.join(INFINITE);
+    EXPECT_LT(GetTickCount() - start, 100u);
+}
+
+TEST(ThreadTest, Join_RunningThreadTimesOutAfterItsTimeout) {
+    auto release = std::make_shared<ManualEvent>();
+    ipc::Thread t = startFn([release] { release->wait(INFINITE); });
+    const DWORD start = GetTickCount();
+    EXPECT_THROW(t.join(250), TdsError<ipc::TimeoutExpiredError>);
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 240u);
+    EXPECT_LT(elapsed, 1500u);
+    release->set();
+    t.join(INFINITE);
+}
+
+TEST(ThreadTest, Join_NoThreadThrowsPlatformError) {
+    EXPECT_THROW(ipc::Thread().join(INFINITE), TdsError<ipc::PlatformError>);
+    EXPECT_THROW(ipc::Thread(ipc::Thread::kNoThread).join(10), TdsError<ipc::PlatformError>);
+}
+
+TEST(ThreadTest, Join_ByBareIdOfRunningThread) {
+    auto release = std::make_shared<ManualEvent>();
+    ipc::Thread t = startFn([release] { release->wait(INFINITE); });
+    ipc::Thread byId(t.getId());
+    EXPECT_THROW(byId.join(50), TdsError<ipc::TimeoutExpiredError>);
+    release->set();
+    byId.join(5000);
+}
+
+TEST(ThreadTest, Start_NullRunnableGivesNoThread) {
+    EXPECT_FALSE(ipc::Thread::start(nullptr, true).isThread());
+}
+
+class Probe : public ipc::Runnable {
+public:
+    Probe(std::atomic<DWORD>& runThread, std::atomic<DWORD>& destroyThread, bool throws)
+        : runThread_(runThread), destroyThread_(destroyThread), throws_(throws) {}
+    ~Probe() override { destroyThread_ = GetCurrentThreadId(); }
+    void run() override {
+        runThread_ = GetCurrentThreadId();
+        if (throws_)
+            throw std::runtime_error("probe failed");
+    }
+
+private:
+    std::atomic<DWORD>& runThread_;
+    std::atomic<DWORD>& destroyThread_;
+    bool throws_;
+};
+
+class OwnedRunnableTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(OwnedRunnableTest, Start_OwnedRunnableIsDestroyedOnItsThread) {
+    std::atomic<DWORD> runThread{0}, destroyThread{0};
+    ipc::Thread t = ipc::Thread::start(new Probe(runThread, destroyThread, GetParam()), true);
+    t.join(5000);
+    EXPECT_EQ(runThread.load(), t.getId());
+    EXPECT_EQ(destroyThread.load(), t.getId());
+}
+
+INSTANTIATE_TEST_SUITE_P(Throwing, OwnedRunnableTest, ::testing::Bool());
+
+TEST(ThreadTest, Start_ExceptionEndsThreadWithExitCode1) {
+    auto go = std::make_shared<ManualEvent>();
+    for (bool throws : {false, true}) {
+        ipc::Thread t = startFn([go, throws] {
+            go->wait(INFINITE);
+            if (throws)
+                throw 42;  // not a std::exception
+        });
+        HANDLE h = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, t.getId());
+        ASSERT_NE(h, nullptr);
+        go->set();
+        t.join(5000);
+        DWORD code = 99;
+        GetExitCodeThread(h, &code);
+        CloseHandle(h);
+        EXPECT_EQ(code, throws ? 1u : 0u);
+        ResetEvent(go->handle);
+    }
+}
+
+TEST(MutexTest, Lock_NoUpdateIsLost) {
+    Mutex m;
+    int counter = 0;
+    std::vector<ipc::Thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.push_back(startFn([&] {
+            for (int n = 0; n < 200; ++n) {
+                Mutex::Lock lock(m);
+                const int seen = counter;
+                if (n % 50 == 0)
+                    Sleep(1);  // widen the window a missing lock would show
+                counter = seen + 1;
+            }
+        }));
+    for (auto& t : threads)
+        t.join(30000);
+    EXPECT_EQ(counter, 800);
+}
+
+TEST(MutexTest, Lock_NestedLocksReleaseOnceEach) {
+    Mutex m;
+    auto got = std::make_shared<ManualEvent>();
+    std::atomic<bool> started{false};
+    ipc::Thread other;
+    {
+        Mutex::Lock outer(m);
+        {
+            Mutex::Lock inner(m);
+        }
+        other = startFn([&m, got, &started] {
+            started = true;
+            Mutex::Lock lock(m);
+            got->set();
+        });
+        ASSERT_TRUE(testutil::waitFor([&] { return started.load(); }));
+        EXPECT_FALSE(got->wait(150));  // the outer lock still holds it
+    }
+    EXPECT_TRUE(got->wait(5000));
+    other.join(5000);
+}
+
+TEST(MutexTest, Unlock_LetsOthersInAndTakesMutexBack) {
+    Mutex m;
+    Mutex::Lock lock(m);
+    auto entered = std::make_shared<ManualEvent>();
+    auto leave = std::make_shared<ManualEvent>();
+    ipc::Thread other;
+    {
+        Mutex::Unlock unlock(lock);
+        other = startFn([&m, entered, leave] {
+            Mutex::Lock l(m);
+            entered->set();
+            leave->wait(INFINITE);
+        });
+        ASSERT_TRUE(entered->wait(5000));
+        leave->set();
+    }  // waits until the other thread let go
+    other.join(5000);
+    // Held again: a nested lock and an Unlock of it must both work.
+    Mutex::Lock nested(m);
+}
+
+TEST(MutexTest, Destroy_WhileLockedHandsHandleToLocks) {
+    auto m = std::make_unique<Mutex>();
+    auto outer = std::make_unique<Mutex::Lock>(*m);
+    auto inner = std::make_unique<Mutex::Lock>(*m);
+    m.reset();
+    inner.reset();
+    outer.reset();  // releases and closes; nothing else to see but no crash
+    SUCCEED();
+}
+
+TEST(MutexDeathTest, Unlock_OfOuterLockIsAssertionFailure) {
+    EXPECT_DEATH(
+        {
+            Mutex m;
+            Mutex::Lock outer(m);
+            Mutex::Lock inner(m);
+            Mutex::Unlock unlock(outer);
+        },
+        "&l.state == l.m.state");
+}
+
+TEST(ConditionalTest, Wait_TimeoutKeepsLockAndLeavesListEmpty) {
+    ipc::Conditional c;
+    Mutex::Lock lock(c.mutex());
+    EXPECT_THROW(c.wait(lock, 0), TdsError<ipc::TimeoutExpiredError>);
+    EXPECT_EQ(ipc::ConditionalTestAccess::waiterCount(c), 0u);
+    // Still held by this thread: another one cannot get in.
+    auto got = std::make_shared<ManualEvent>();
+    ipc::Thread other = startFn([&c, got] {
+        Mutex::Lock l(c.mutex());
+        got->set();
+    });
+    EXPECT_FALSE(got->wait(150));
+    {
+        Mutex::Unlock unlock(lock);
+        EXPECT_TRUE(got->wait(5000));
+        other.join(5000);
+    }
+}
+
+TEST(ConditionalTest, NotifyOne_WithoutWaitersDoesNothing) {
+    ipc::Conditional c;
+    c.notifyOne();
+    c.notifyAll();
+    Mutex::Lock lock(c.mutex());
+    EXPECT_THROW(c.wait(lock, 10), TdsError<ipc::TimeoutExpiredError>);
+}
+
+// Three threads wait one after the other; each records its number once it
+// is woken and has the caller's mutex again.
+class ThreeWaiters {
+public:
+    explicit ThreeWaiters(ipc::Conditional& c) : c_(c) {
+        for (int i = 0; i < 3; ++i) {
+            threads_.push_back(startFn([this, i] {
+                Mutex::Lock lock(c_.mutex());
+                c_.wait(lock, 10000);
+                woken_.push_back(i);
+            }));
+            EXPECT_TRUE(testutil::waitFor(
+                [&] { return ipc::ConditionalTestAccess::waiterCount(c_) == static_cast<size_t>(i + 1); }));
+        }
+    }
+    ~ThreeWaiters() {
+        for (auto& t : threads_)
+            t.join(15000);
+    }
+    std::vector<int> woken() {
+        Mutex::Lock lock(c_.mutex());
+        return woken_;
+    }
+
+private:
+    ipc::Conditional& c_;
+    std::vector<ipc::Thread> threads_;
+    std::vector<int> woken_;
+};
+
+TEST(ConditionalTest, NotifyOne_WakesLongestWaitingFirst) {
+    ipc::Conditional c;
+    ThreeWaiters waiters(c);
+    for (size_t n = 1; n <= 3; ++n) {
+        c.notifyOne();
+        ASSERT_TRUE(testutil::waitFor([&] { return waiters.woken().size() == n; }));
+    }
+    EXPECT_EQ(waiters.woken(), (std::vector<int>{0, 1, 2}));
+}
+
+TEST(ConditionalTest, NotifyAll_WakesEveryWaiter) {
+    ipc::Conditional c;
+    ThreeWaiters waiters(c);
+    c.notifyAll();
+    EXPECT_EQ(ipc::ConditionalTestAccess::waiterCount(c), 0u);
+    ASSERT_TRUE(testutil::waitFor([&] { return waiters.woken().size() == 3; }));
+}
+
+TEST(ConditionalTest, Wait_ProducerAndConsumersLoseNothing) {
+    ipc::Conditional c;
+    std::vector<int> queue;
+    int consumed = 0;
+    bool done = false;
+    std::vector<ipc::Thread> consumers;
+    for (int i = 0; i < 3; ++i)
+        consumers.push_back(startFn([&] {
+            Mutex::Lock lock(c.mutex());
+            for (;;) {
+                while (queue.empty() && !done)
+                    c.wait(lock, INFINITE);
+                if (queue.empty())
+                    return;
+                queue.pop_back();
+                ++consumed;
+            }
+        }));
+    for (int n = 0; n < 500; ++n) {
+        Mutex::Lock lock(c.mutex());
+        queue.push_back(n);
+        c.notifyOne();
+    }
+    {
+        Mutex::Lock lock(c.mutex());
+        done = true;
+        c.notifyAll();
+    }
+    for (auto& t : consumers)
+        t.join(30000);
+    EXPECT_EQ(consumed, 500);
+}
+
+}  // namespace
