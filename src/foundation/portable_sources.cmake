@@ -6,8 +6,6 @@ list(APPEND foundation_portable
   trusted_url.cpp
   version.cpp
   tolva_version.cpp
-)
-list(APPEND foundation_portable
   ipc/assertion.cpp
   progress/progress.cpp
 )
