@@ -233,8 +233,9 @@ TEST_P(ReportTest, ReportConfigError_ShowsOrLogsByCode) {
     } else {
         EXPECT_TRUE(boxes_.empty());
     }
-    if (c.logged)
+    if (c.logged) {
         EXPECT_NE(log().find(c.logged), std::string::npos) << log();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -216,8 +216,9 @@ TEST_F(VindelSetupWithFakeMsiexec, Options_ReachTheKitAndTheRuntimeInstaller) {
         const auto lines = fake.commandLines();
         ASSERT_EQ(lines.size(), 1u) << run.log();
         EXPECT_NE(lines[0].find(c.inKitLine), std::string::npos) << lines[0];
-        if (c.notInKitLine)
+        if (c.notInKitLine) {
             EXPECT_EQ(lines[0].find(c.notInKitLine), std::string::npos) << lines[0];
+        }
         const auto runs = home.runs();
         if (c.runtimeRun) {
             ASSERT_EQ(runs.size(), 1u) << run.log();
@@ -259,8 +260,9 @@ TEST_F(VindelSetupWithFakeMsiexec, ExitCodes) {
             EXPECT_EQ(lines[0], lines[1]);
             EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus"));
         }
-        if (c.msiexecRuns == 2 && c.exitCode != 1618)
+        if (c.msiexecRuns == 2 && c.exitCode != 1618) {
             EXPECT_NE(lines[1].find("\\Quorvane\\Tolva\\AU\\au.msi\" ALLUSERS=1 /qn"), std::string::npos) << lines[1];
+        }
     }
 }
 
@@ -354,8 +356,9 @@ TEST_F(VindelSetupWithFakeMsiexec, SameVersionRuntime) {
         const auto lines = fake.commandLines();
         ASSERT_FALSE(lines.empty()) << run.log();
         EXPECT_EQ(lines[0] == "\"" + msiexec() + "\" /x " + code + " /qn", c.removed) << lines[0];
-        if (c.exitCode == -1)
+        if (c.exitCode == -1) {
             EXPECT_EQ(lines.size(), 1u);
+        }
     }
 }
 

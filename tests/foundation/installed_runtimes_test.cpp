@@ -81,8 +81,9 @@ TEST_F(InstalledRuntimesTest, Enumerate_ReadsBothViewsThirtyTwoBitFirst) {
             ASSERT_TRUE(all[i].fullVersion.has_value());
             EXPECT_EQ(*all[i].fullVersion, "1.7.0_05-b13");
         }
-        if (all[i].version == "1.6.0_45")
+        if (all[i].version == "1.6.0_45") {
             EXPECT_FALSE(all[i].fullVersion.has_value());
+        }
     }
 }
 

@@ -142,7 +142,7 @@ TEST_F(SameVersionRemoval, NewerKitBuild_StopsWithTheBoxUnlessSilent) {
 }
 
 TEST_F(SameVersionRemoval, SameOrOlderKitBuild_IsUninstalledQuietlyWhenSilent) {
-    for (const std::string build : {kBuild, std::string("1")}) {
+    for (const std::string& build : {kBuild, std::string("1")}) {
         for (bool silent : {true, false}) {
             Uninstalls::calls.clear();
             setText(kKitKey, "BuildNumber", build);

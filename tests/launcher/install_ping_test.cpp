@@ -309,13 +309,15 @@ TEST_P(NoPing, SendInstallPing_SendsNothing) {
         args_.statusUrl = "";
     else if (c.urlKind == 3)
         args_.statusUrl = "https://metrics.elsewhere.example/echo?tag=" + tag_;
-    if (c.pingsDisabled)
+    if (c.pingsDisabled) {
         ASSERT_EQ(0, GetSettingsConfig().importFromString("WEB_ANALYTICS=Disable\n"));
+    }
     testutil::LogCapture log;
 
     const int answer = args_.send();
-    if (c.pingsDisabled)
+    if (c.pingsDisabled) {
         ASSERT_EQ(0, GetSettingsConfig().importFromString("WEB_ANALYTICS=Enable\n"));
+    }
 
     EXPECT_EQ(1, answer);
     EXPECT_TRUE(log.contains(c.logLine)) << log.text();

@@ -228,10 +228,11 @@ TEST_F(PreCheckTest, IsThisAFamilyUpgrade_ComparesNumbers) {
         {"0.1", 1},
         {"x.y", 0},
     };
-    if (minor > 0)
+    if (minor > 0) {
         EXPECT_EQ((setString(kFamily, "CurrentVersion", std::to_string(major) + "." + std::to_string(minor - 1)),
                    IsThisAFamilyUpgrade()),
                   1);
+    }
     for (const auto& c : cases) {
         setString(kFamily, "CurrentVersion", c.value);
         EXPECT_EQ(IsThisAFamilyUpgrade(), c.expected) << c.value;

@@ -276,8 +276,9 @@ TEST(MsiexecPath, FallsBackToSystemFolder) {
     RegCloseKey(key);
     const std::string path = tscrub::cleaner_internal::msiexecPath();
     EXPECT_NE(path.find("\\msiexec.exe"), std::string::npos);
-    if (!has)
+    if (!has) {
         EXPECT_EQ(path, SysInfo::getSystem32Dir() + "\\msiexec.exe");
+    }
     EXPECT_EQ(path.find("\\\\"), std::string::npos) << path;
 }
 
