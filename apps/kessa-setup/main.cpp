@@ -25,6 +25,7 @@
 #include "launcher/install_command_lines.h"
 #include "launcher/install_ping.h"
 #include "launcher/installation_lock.h"
+#include "launcher/launcher_run.h"
 #include "launcher/kessa_metrics.h"
 #include "launcher/msi_package.h"
 #include "launcher/online_options.h"
@@ -47,23 +48,6 @@ char gCountry[20] = "YY";
 char gMethod[20] = "toff";
 char gPostStatusUrl[256] = "";
 char gImageBaseUrl[256] = "";
-
-enum : UINT {
-    kIdsWindowsWarningCaption = 115,
-    kIdsLockCaption = 116,
-    kIdsLockText = 117,
-    kIdsWindowsWarningText = 120,
-};
-
-std::string loadString(HINSTANCE instance, UINT id, int capacity) {
-    std::string text(static_cast<size_t>(capacity), '\0');
-    const int n = LoadStringA(instance, id, &text[0], capacity);
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return text;
-}
-
-// msiexec's "success, restart needed" answers are successes for the flow.
-bool isInstallSuccess(int result) { return result == 0 || result == 3010 || result == 1641; }
 
 struct RunValues {
     bool silent = false;
@@ -117,16 +101,7 @@ void readTypedValues(RunValues& v) {
 }
 
 void chooseLanguage(RunValues& v) {
-    // getPreferred answers English when the system cannot list the user's languages.
-    v.langId = Locale::getPreferred().getLangId();
-    try {
-        if (IsIntValueSet(kIntLang))
-            v.langId = Locale::fromLangId(static_cast<uint16_t>(GetIntValue(kIntLang) & 0xFFFF)).getLangId();
-    } catch (const std::exception& e) {
-        TDS_LOG_EXCEPTION(kFunction, e);
-    }
-    // The launcher's own strings and dialogs follow the chosen language too.
-    SetThreadUILanguage(v.langId);
+    v.langId = ChooseUiLanguage();
     v.transformOption = TransformOption(v.langId);
 }
 
@@ -219,8 +194,8 @@ int run(HINSTANCE instance) {
     // Step 7.
     if (!v.launchedFromVindel && IsAnotherInstallationInProgress() && IsAnotherInstallationInProgress()) {
         if (!v.silent) {
-            const std::string caption = loadString(instance, kIdsLockCaption, 256);
-            const std::string text = loadString(instance, kIdsLockText, 1024);
+            const std::string caption = LoadResourceString(instance, kIdsLockCaption, 256);
+            const std::string text = LoadResourceString(instance, kIdsLockText, 1024);
             MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
         }
         TDS_LOG_INFO(kFunction, "Another Tolva installation is in progress. You must complete that installation "
@@ -245,8 +220,8 @@ int run(HINSTANCE instance) {
     // Step 9.
     if (SysInfo::getWindowsVersion() < 2) {
         if (!v.silent) {
-            const std::string caption = loadString(instance, kIdsWindowsWarningCaption, 256);
-            const std::string text = loadString(instance, kIdsWindowsWarningText, 2048);
+            const std::string caption = LoadResourceString(instance, kIdsWindowsWarningCaption, 256);
+            const std::string text = LoadResourceString(instance, kIdsWindowsWarningText, 2048);
             MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
         }
         TDS_LOG_INFO(kFunction, "This is an unsupported operationg system.");
@@ -347,7 +322,7 @@ int run(HINSTANCE instance) {
     }
 
     // Step 19.
-    if (!isInstallSuccess(v.result)) {
+    if (!IsInstallSuccess(v.result)) {
         RestoreInstallConfig(instance);
         const LONG got = GetMSIStatus(&v.msiStatusError, &v.msiStatusExtendedError);
         if (got != 0)

@@ -28,6 +28,7 @@
 #include "launcher/auto_update_install.h"
 #include "launcher/install_command_lines.h"
 #include "launcher/installation_lock.h"
+#include "launcher/launcher_run.h"
 #include "launcher/msi_package.h"
 #include "launcher/product_identity.h"
 #include "launcher/vendor_registry.h"
@@ -38,23 +39,6 @@ const char kFunction[] = "WinMain";
 const int kKitPackageId = 101;
 const char kPackageType[] = "TOLVA_INSTALLER";
 const size_t kLineCapacity = 2048;
-
-enum : UINT {
-    kIdsWindowsWarningCaption = 115,
-    kIdsLockCaption = 116,
-    kIdsLockText = 117,
-    kIdsWindowsWarningText = 120,
-};
-
-std::string loadString(HINSTANCE instance, UINT id, int capacity) {
-    std::string text(static_cast<size_t>(capacity), '\0');
-    const int n = LoadStringA(instance, id, &text[0], capacity);
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return text;
-}
-
-// msiexec's "success, restart needed" answers are successes for the flow.
-bool isInstallSuccess(int result) { return result == 0 || result == 3010 || result == 1641; }
 
 struct RunValues {
     bool silent = false;
@@ -71,23 +55,7 @@ struct RunValues {
     int result = 1;
 };
 
-void chooseLanguage(RunValues& v) {
-    // getPreferred answers English when the system cannot list the user's
-    // languages; an unsupported /lang keeps the preferred one.
-    try {
-        v.langId = Locale::getPreferred().getLangId();
-    } catch (const std::exception& e) {
-        TDS_LOG_EXCEPTION(kFunction, e);
-        v.langId = Locale::english().getLangId();
-    }
-    try {
-        if (IsIntValueSet(kIntLang))
-            v.langId = Locale::fromLangId(static_cast<uint16_t>(GetIntValue(kIntLang) & 0xFFFF)).getLangId();
-    } catch (const std::exception& e) {
-        TDS_LOG_EXCEPTION(kFunction, e);
-    }
-    SetThreadUILanguage(v.langId);
-}
+void chooseLanguage(RunValues& v) { v.langId = ChooseUiLanguage(); }
 
 // ADDLOCAL and REBOOT given on the command line are passed on to msiexec as
 // they stand and never become keys of their own: they are found again in the
@@ -176,8 +144,8 @@ int run(HINSTANCE instance) {
     // Step 5.
     if (IsAnotherInstallationInProgress()) {
         if (!v.silent) {
-            const std::string caption = loadString(instance, kIdsLockCaption, 256);
-            const std::string text = loadString(instance, kIdsLockText, 1024);
+            const std::string caption = LoadResourceString(instance, kIdsLockCaption, 256);
+            const std::string text = LoadResourceString(instance, kIdsLockText, 1024);
             MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
         }
         TDS_LOG_INFO(kFunction, "VINDEL wrapper: Another Tolva installation is in progress. You must complete that "
@@ -188,8 +156,8 @@ int run(HINSTANCE instance) {
     // Step 6.
     if (SysInfo::getWindowsVersion() <= 1) {
         if (!v.silent) {
-            const std::string caption = loadString(instance, kIdsWindowsWarningCaption, 256);
-            const std::string text = loadString(instance, kIdsWindowsWarningText, 2048);
+            const std::string caption = LoadResourceString(instance, kIdsWindowsWarningCaption, 256);
+            const std::string text = LoadResourceString(instance, kIdsWindowsWarningText, 2048);
             MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
         }
         TDS_LOG_INFO(kFunction, "This is an unsupported operationg system.");
@@ -238,7 +206,7 @@ int run(HINSTANCE instance) {
         SetInstallStatus(nullptr);
         v.result = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(v.msiexecPath, v.commandLine, 0, nullptr));
     }
-    const bool installed = isInstallSuccess(v.result);
+    const bool installed = IsInstallSuccess(v.result);
     if (!installed) {
         TDS_LOG_INFO(kFunction, "VINDEL installation failed.  Return Code: %d, ErrorCode: %d", v.result,
                      static_cast<int>(GetLastError()));

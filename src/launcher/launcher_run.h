@@ -1,0 +1,29 @@
+#pragma once
+// Pieces of a launcher's main flow that both launchers share.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+// Message boxes of the main flows (resources/launcher/launcher_strings.rc).
+enum : UINT {
+    kIdsWindowsWarningCaption = 115,
+    kIdsLockCaption = 116,
+    kIdsLockText = 117,
+    kIdsWindowsWarningText = 120,
+};
+
+// The program's string id, at most capacity - 1 characters; empty when the
+// string is missing.
+std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity);
+
+// msiexec's exit codes that mean installed: 0, and the two "restart needed"
+// answers 3010 and 1641.
+bool IsInstallSuccess(int msiexecResult);
+
+// The UI language of the run: the user's preferred supported locale (English
+// when the system cannot say), replaced by the configuration's /lang when that
+// names a supported one. Also makes it the thread's UI language, so the
+// launcher's own strings and dialogs follow it. Never throws.
+uint16_t ChooseUiLanguage();
