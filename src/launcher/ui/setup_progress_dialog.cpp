@@ -145,13 +145,17 @@ HBRUSH CSetupProgressDialog::OnCtlColorStatic(HDC dc, HWND control) {
     case kBodyBandControl:
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kBannerControl:
-        drawBanner(dc, control);
-        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+        // Without the banner bitmap the band is filled plainly: a null brush
+        // there would leave whatever was on the screen before.
+        return drawBanner(dc, control) ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)) : backgroundBrush_;
     case kStatusControl:
         if (dialogFont_ != nullptr)
             SelectObject(dc, dialogFont_);
         SetBkMode(dc, TRANSPARENT);
-        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+        // The line sits on the white band, which the dialog's clipping keeps
+        // from painting under it: a null brush would show the screen's old
+        // content (black under Wine) behind the text.
+        return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kImageControl:
         drawImage(dc, control);
         return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
@@ -160,12 +164,13 @@ HBRUSH CSetupProgressDialog::OnCtlColorStatic(HDC dc, HWND control) {
     }
 }
 
-void CSetupProgressDialog::drawBanner(HDC dc, HWND control) {
-    if (bannerDc_ == nullptr && banner_ == nullptr) {
+bool CSetupProgressDialog::drawBanner(HDC dc, HWND control) {
+    if (!bannerTried_) {
+        bannerTried_ = true;
         banner_ = static_cast<HBITMAP>(
             LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kBannerBitmap), IMAGE_BITMAP, 0, 0, 0));
         if (banner_ == nullptr)
-            return;
+            return false;
         BITMAP info = {};
         GetObjectA(banner_, sizeof info, &info);
         bannerWidth_ = info.bmWidth;
@@ -175,10 +180,11 @@ void CSetupProgressDialog::drawBanner(HDC dc, HWND control) {
             bannerDcOld_ = SelectObject(bannerDc_, banner_);
     }
     if (bannerDc_ == nullptr)
-        return;
+        return false;
     RECT client;
     GetClientRect(control, &client);
     StretchBlt(dc, 0, 0, client.right, client.bottom, bannerDc_, 0, 0, bannerWidth_, bannerHeight_, SRCCOPY);
+    return true;
 }
 
 void CSetupProgressDialog::drawImage(HDC dc, HWND control) {
@@ -252,4 +258,5 @@ void CSetupProgressDialog::releaseDrawingResources() {
         backgroundBrush_ = nullptr;
     }
     imageTried_ = false;
+    bannerTried_ = false;
 }

@@ -56,7 +56,8 @@ protected:
 
 private:
     HBRUSH OnCtlColorStatic(HDC dc, HWND control);
-    void drawBanner(HDC dc, HWND control);
+    // False when there is no banner bitmap to draw.
+    bool drawBanner(HDC dc, HWND control);
     void drawImage(HDC dc, HWND control);
     void releaseDrawingResources();
 
@@ -65,6 +66,7 @@ private:
     std::atomic<HWND> bar_{nullptr};
     HBRUSH backgroundBrush_ = nullptr;
     HFONT dialogFont_ = nullptr;
+    bool bannerTried_ = false;
     HBITMAP banner_ = nullptr;
     int bannerWidth_ = 0;
     int bannerHeight_ = 0;
