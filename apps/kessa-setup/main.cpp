@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "config/config_error.h"
@@ -34,6 +35,7 @@
 #include "launcher/product_version.h"
 #include "launcher/reinstall_check.h"
 #include "launcher/runtime_registry.h"
+#include "launcher/ui/setup_progress_dialog.h"
 #include "launcher/vendor_registry.h"
 
 namespace {
@@ -108,9 +110,18 @@ void chooseLanguage(RunValues& v) {
 // The test switches show one dialog and end the run. The dialogs are not
 // part of this build, so the switch is only logged.
 bool handleTestSwitches(HINSTANCE instance, int* exitCode) {
+    if (IsSwitchEnabled(kSwitchTestProgressDialog)) {
+        try {
+            CSetupProgressDialog dialog(0);
+            dialog.DoModal(GetActiveWindow());
+        } catch (const std::exception& e) {
+            TDS_LOG_EXCEPTION(kFunction, e);
+        }
+        *exitCode = 0;
+        return true;
+    }
     static const struct { int32_t key; const char* name; } kDialogSwitches[] = {
         {kSwitchTestFinalDialog, "TEST_FINAL_DIALOG"},
-        {kSwitchTestProgressDialog, "TEST_PROGRESS_DIALOG"},
         {kSwitchTestWelcomeDialog, "TEST_WELCOME_DIALOG"},
         {kSwitchTestChangeDialog, "TEST_CHANGE_DIALOG"},
     };
@@ -303,7 +314,16 @@ int run(HINSTANCE instance) {
         CreateTolvaSoftSubkey("SilentInstall");
         v.result = RunMsiInstall(v.msiexecPath, v.firstCommandLine);
     } else {
-        // Step 18, without the progress window and pages this build lacks.
+        // Step 18. The progress window stays hidden until the package sets
+        // its start event; the executor pumps its messages while msiexec runs.
+        std::unique_ptr<CSetupProgressDialog> progress;
+        try {
+            progress = std::make_unique<CSetupProgressDialog>(0);
+            progress->Create(GetDesktopWindow());
+        } catch (const std::exception& e) {
+            TDS_LOG_EXCEPTION(kFunction, e);
+            progress.reset();
+        }
         v.result = RunMsiInstall(v.msiexecPath, v.firstCommandLine);
         char status[512];
         if (GetTolvaSoftRegValue("InstallStatus", status, sizeof status) && strcmp(status, "reinstall") == 0) {
@@ -318,6 +338,12 @@ int run(HINSTANCE instance) {
                 SetInstallStatus(nullptr);
                 v.result = RunMsiInstall(v.msiexecPath, v.secondCommandLine);
             }
+        }
+        if (progress) {
+            progress->ShowWindow(SW_HIDE);
+            // The error page and the post-install pages are not part of this build.
+            progress->DestroyWindow();
+            progress.reset();
         }
     }
 

@@ -118,8 +118,10 @@ TEST_F(KessaSetupWithFakeMsiexec, SilentInstall_PropertiesLanguageAndFolderReach
 }
 
 TEST_F(KessaSetupWithFakeMsiexec, InteractiveInstall_ReinstallStatusRunsTheSecondLineOnce) {
+    // The first run also drives the progress window as the package does.
     tds_test::FakeMsiexec fake(
-        "[run 1]\nregset HKLM\\SOFTWARE\\TolvaSoft|InstallStatus|sz|reinstall\nexit 0\n"
+        "[run 1]\nsetevent KessaSetupMsiStarted\nrecord 1 1\nsleep 300\nrecord 1 2\nrecord 7 3\nsleep 300\n"
+        "regset HKLM\\SOFTWARE\\TolvaSoft|InstallStatus|sz|reinstall\nexit 0\n"
         "[run 2]\nregset HKLM\\SOFTWARE\\TolvaSoft|InstallStatus|sz|reinstall\nexit 0\n");
     const LauncherRun run("");
     ASSERT_TRUE(run.finished());
