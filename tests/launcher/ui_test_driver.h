@@ -1,0 +1,94 @@
+#pragma once
+// Driving real dialogs from a second thread in tests: find the dialog that
+// the test thread shows, press its buttons, and answer message boxes.
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+namespace uitest {
+
+struct FindArgs {
+    std::string title;
+    HWND found = nullptr;
+};
+
+inline BOOL CALLBACK matchDialog(HWND hwnd, LPARAM param) {
+    auto* args = reinterpret_cast<FindArgs*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd))
+        return TRUE;
+    char className[64] = {};
+    GetClassNameA(hwnd, className, sizeof(className));
+    if (std::string(className) != "#32770")
+        return TRUE;
+    char text[256] = {};
+    GetWindowTextA(hwnd, text, sizeof(text));
+    if (args->title.empty() || args->title == text) {
+        args->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible dialog box of this process with the caption title (any caption
+// when empty), waited for up to timeoutMs; null when none came.
+inline HWND waitForDialog(const std::string& title, DWORD timeoutMs = 15000) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        FindArgs args;
+        args.title = title;
+        EnumWindows(&matchDialog, reinterpret_cast<LPARAM>(&args));
+        if (args.found)
+            return args.found;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+// Waits until window is gone; true when it went within timeoutMs.
+inline bool waitGone(HWND window, DWORD timeoutMs = 15000) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// Presses button id of dialog the way a click does: the dialog receives
+// WM_COMMAND/BN_CLICKED from the button. Posted, so a handler that opens a
+// message box does not block the caller.
+inline void pressButton(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// The text of control id of dialog.
+inline std::string itemText(HWND dialog, int id) {
+    char text[1024] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof(text));
+    return text;
+}
+
+// Runs body on a thread of its own and joins it at scope end.
+class Driver {
+public:
+    template <class F>
+    explicit Driver(F body) : thread_(body) {}
+    ~Driver() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace uitest
