@@ -109,6 +109,8 @@ void RunPostInstallPanes(const std::string& home, const SecurityFacts& facts, bo
 
 }  // namespace security_prompts_internal
 
+using namespace security_prompts_internal;
+
 void FinishUIInstallationWithSecurityPrompts(const std::string& home, bool showVerifyPage,
                                              bool showSecurityLevelText, const std::string& method,
                                              int sponsors) {

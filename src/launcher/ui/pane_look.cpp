@@ -98,7 +98,7 @@ void DisableMaximizeAndClose(HWND dialog) {
 }
 
 void BringPageForward(HWND dialog, int foregroundControl) {
-    if (getWindowsVersion() >= 2) {
+    if (SysInfo::getWindowsVersion() >= 2) {
         SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     } else if (HWND control = GetDlgItem(dialog, foregroundControl)) {
