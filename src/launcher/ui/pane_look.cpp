@@ -1,0 +1,124 @@
+#include "launcher/ui/pane_look.h"
+
+#include <map>
+
+#include "foundation/sys_info.h"
+#include "foundation/window_utils.h"
+
+namespace ui {
+namespace {
+
+// Bitmaps of the program's resources, kept for the whole process: every page
+// shows the same banner, and a page may come back many times.
+HBITMAP sharedBitmap(int id) {
+    static std::map<int, HBITMAP> loaded;
+    auto found = loaded.find(id);
+    if (found != loaded.end())
+        return found->second;
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    loaded[id] = bitmap;
+    return bitmap;
+}
+
+}  // namespace
+
+PaneLook::~PaneLook() { release(); }
+
+bool PaneLook::create() {
+    release();
+    brush_ = CreateSolidBrush(kPageColor);
+    font_ = CreateDialogFont(10, false, false);
+    boldFont_ = CreateDialogFont(11, true, false);
+    return brush_ && font_ && boldFont_;
+}
+
+void PaneLook::release() {
+    if (memoryDc_)
+        DeleteDC(memoryDc_);
+    if (brush_)
+        DeleteObject(brush_);
+    if (font_)
+        DeleteObject(font_);
+    if (boldFont_)
+        DeleteObject(boldFont_);
+    memoryDc_ = nullptr;
+    brush_ = nullptr;
+    font_ = nullptr;
+    boldFont_ = nullptr;
+}
+
+void PaneLook::applyFonts(HWND dialog, std::initializer_list<int> bold) const {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        HFONT chosen = font_;
+        const int id = GetDlgCtrlID(child);
+        for (int boldId : bold)
+            if (id == boldId)
+                chosen = boldFont_;
+        if (chosen)
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+    }
+}
+
+void PaneLook::drawBanner(HDC dc, HWND control) {
+    HBITMAP banner = sharedBitmap(kBannerBitmap);
+    BITMAP info = {};
+    if (!banner || !GetObjectA(banner, sizeof info, &info))
+        return;
+    if (!memoryDc_)
+        memoryDc_ = CreateCompatibleDC(dc);
+    if (!memoryDc_)
+        return;
+    RECT area = {};
+    GetClientRect(control, &area);
+    HGDIOBJ previous = SelectObject(memoryDc_, banner);
+    SetStretchBltMode(dc, HALFTONE);
+    StretchBlt(dc, 0, 0, area.right, area.bottom, memoryDc_, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(memoryDc_, previous);
+}
+
+void PaneLook::drawBitmap(HDC dc, int bitmapId) {
+    HBITMAP bitmap = sharedBitmap(bitmapId);
+    BITMAP info = {};
+    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info))
+        return;
+    if (!memoryDc_)
+        memoryDc_ = CreateCompatibleDC(dc);
+    if (!memoryDc_)
+        return;
+    HGDIOBJ previous = SelectObject(memoryDc_, bitmap);
+    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memoryDc_, 0, 0, SRCCOPY);
+    SelectObject(memoryDc_, previous);
+}
+
+void DisableMaximizeAndClose(HWND dialog) {
+    SetWindowLongPtrA(dialog, GWL_STYLE, GetWindowLongPtrA(dialog, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX));
+    if (HMENU menu = GetSystemMenu(dialog, FALSE))
+        EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+}
+
+void BringPageForward(HWND dialog, int foregroundControl) {
+    if (SysInfo::getWindowsVersion() >= 2) {
+        SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    } else if (HWND control = GetDlgItem(dialog, foregroundControl)) {
+        SetForegroundWindow(control);
+    }
+}
+
+std::string LoadResourceString(UINT id) {
+    const wchar_t* text = nullptr;
+    // With a zero size LoadStringW hands out a pointer into the resource
+    // itself (not NUL-terminated) and its length; the ANSI form cannot.
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    if (length <= 0 || !text)
+        return std::string();
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return std::string();
+    std::string result(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], bytes, nullptr, nullptr);
+    return result;
+}
+
+}  // namespace ui
