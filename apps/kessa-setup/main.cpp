@@ -35,6 +35,7 @@
 #include "launcher/product_version.h"
 #include "launcher/reinstall_check.h"
 #include "launcher/runtime_registry.h"
+#include "launcher/security_prompts.h"
 #include "launcher/ui/setup_progress_dialog.h"
 #include "launcher/vendor_registry.h"
 
@@ -107,9 +108,15 @@ void chooseLanguage(RunValues& v) {
     v.transformOption = TransformOption(v.langId);
 }
 
-// The test switches show one dialog and end the run. The dialogs are not
-// part of this build, so the switch is only logged.
-bool handleTestSwitches(HINSTANCE instance, int* exitCode) {
+// The test switches show one dialog and end the run with 0. The welcome and
+// destination-folder pages are not part of this build yet: their switches
+// are only logged.
+bool handleTestSwitches(HINSTANCE instance, const RunValues& v, int* exitCode) {
+    if (IsSwitchEnabled(kSwitchTestFinalDialog)) {
+        ShowFinalDialogForTest(v.showVerifyPage, true);
+        *exitCode = 0;
+        return true;
+    }
     if (IsSwitchEnabled(kSwitchTestProgressDialog)) {
         try {
             CSetupProgressDialog dialog(0);
@@ -121,7 +128,6 @@ bool handleTestSwitches(HINSTANCE instance, int* exitCode) {
         return true;
     }
     static const struct { int32_t key; const char* name; } kDialogSwitches[] = {
-        {kSwitchTestFinalDialog, "TEST_FINAL_DIALOG"},
         {kSwitchTestWelcomeDialog, "TEST_WELCOME_DIALOG"},
         {kSwitchTestChangeDialog, "TEST_CHANGE_DIALOG"},
     };
@@ -184,7 +190,7 @@ int run(HINSTANCE instance) {
         if (IsStringValueSet(kStringInstallDir))
             lstrcpynA(v.installDir, GetStringValue(kStringInstallDir).c_str(), sizeof v.installDir);
         int testExit = 0;
-        if (handleTestSwitches(instance, &testExit))
+        if (handleTestSwitches(instance, v, &testExit))
             return testExit;
         for (int32_t key : {kStringMsiCmdline, kStringCmdline}) {
             if (!IsStringValueSet(key))
@@ -339,9 +345,12 @@ int run(HINSTANCE instance) {
                 v.result = RunMsiInstall(v.msiexecPath, v.secondCommandLine);
             }
         }
-        if (progress) {
+        if (progress)
             progress->ShowWindow(SW_HIDE);
-            // The error page and the post-install pages are not part of this build.
+        // The error page and the old-version removal are not part of this build.
+        if (IsInstallSuccess(v.result) && !v.launchedFromVindel)
+            FinishUIInstallationWithSecurityPrompts(v.installDir, v.showVerifyPage, v.showMedHighText, gMethod, 0);
+        if (progress) {
             progress->DestroyWindow();
             progress.reset();
         }

@@ -64,6 +64,46 @@ private:
     testutil::ProcessResult result_;
 };
 
+// Answers every dialog box the process shows with Cancel (the person who
+// closes the pages), from a thread of its own, until it is stopped.
+class DialogCloser {
+public:
+    explicit DialogCloser(DWORD pid) : pid_(pid), stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        thread_ = CreateThread(nullptr, 0, &DialogCloser::loop, this, 0, nullptr);
+    }
+    ~DialogCloser() {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+        CloseHandle(stop_);
+    }
+    LONG closed() const { return closed_; }
+
+private:
+    static BOOL CALLBACK closeOne(HWND hwnd, LPARAM param) {
+        auto* self = reinterpret_cast<DialogCloser*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        char className[16] = {};
+        GetClassNameA(hwnd, className, sizeof className);
+        if (pid == self->pid_ && IsWindowVisible(hwnd) && std::string(className) == "#32770" &&
+            PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0))
+            InterlockedIncrement(&self->closed_);
+        return TRUE;
+    }
+    static DWORD WINAPI loop(void* param) {
+        auto* self = static_cast<DialogCloser*>(param);
+        while (WaitForSingleObject(self->stop_, 500) == WAIT_TIMEOUT)
+            EnumWindows(&DialogCloser::closeOne, reinterpret_cast<LPARAM>(self));
+        return 0;
+    }
+
+    DWORD pid_;
+    HANDLE stop_;
+    HANDLE thread_ = nullptr;
+    volatile LONG closed_ = 0;
+};
+
 // The machine as a test leaves it: no vendor state, no runtime settings file.
 void cleanMachine() {
     testutil::deleteRegTree(HKEY_LOCAL_MACHINE, kVendorKey, KEY_WOW64_64KEY);
@@ -123,11 +163,19 @@ TEST_F(KessaSetupWithFakeMsiexec, InteractiveInstall_ReinstallStatusRunsTheSecon
         "[run 1]\nsetevent KessaSetupMsiStarted\nrecord 1 1\nsleep 300\nrecord 1 2\nrecord 7 3\nsleep 300\n"
         "regset HKLM\\SOFTWARE\\TolvaSoft|InstallStatus|sz|reinstall\nexit 0\n"
         "[run 2]\nregset HKLM\\SOFTWARE\\TolvaSoft|InstallStatus|sz|reinstall\nexit 0\n");
-    const LauncherRun run("");
-    ASSERT_TRUE(run.finished());
-    EXPECT_EQ(run.exitCode(), 0) << run.log();
+    testutil::ScratchDir temp("interactive");
+    testutil::ChildProcess launcherProcess;
+    ASSERT_TRUE(launcherProcess.start(testutil::quote(launcher()), {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
+    {
+        DialogCloser closer(launcherProcess.pid());
+        ASSERT_TRUE(launcherProcess.wait(120000));
+        // The post-install pages came up and were closed.
+        EXPECT_GE(closer.closed(), 1);
+    }
+    const std::string log = testutil::readFileText(temp.file("tusched.log"));
+    EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), 0) << log;
     const auto lines = fake.commandLines();
-    ASSERT_EQ(lines.size(), 3u) << run.log();
+    ASSERT_EQ(lines.size(), 3u) << log;
     // The first line is the second plus one blank, before the pages' additions.
     const std::string additions = " SKIPLICENSE=1 PROG=0 ENDDIALOG=0";
     ASSERT_GT(lines[1].size(), additions.size());
@@ -136,6 +184,21 @@ TEST_F(KessaSetupWithFakeMsiexec, InteractiveInstall_ReinstallStatusRunsTheSecon
     EXPECT_EQ(lines[0].find("/qn  /qn"), std::string::npos) << "silent options in an interactive run";
     EXPECT_NE(lines[2].find("\\AU\\au.msi\""), std::string::npos) << lines[2];
     EXPECT_FALSE(valueExists(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus"));
+}
+
+TEST_F(KessaSetupWithFakeMsiexec, TestSwitchesShowTheirPageAndEndWithZero) {
+    for (const char* option : {"TEST_FINAL_DIALOG=1", "TEST_PROGRESS_DIALOG=1"}) {
+        tds_test::FakeMsiexec fake("exit 0\n");
+        testutil::ScratchDir temp("switch");
+        testutil::ChildProcess launcherProcess;
+        ASSERT_TRUE(launcherProcess.start(testutil::quote(launcher()) + " " + option,
+                                          {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
+        DialogCloser closer(launcherProcess.pid());
+        ASSERT_TRUE(launcherProcess.wait(60000)) << option;
+        EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), 0) << option;
+        EXPECT_GE(closer.closed(), 1) << option;
+        EXPECT_TRUE(fake.commandLines().empty()) << option;
+    }
 }
 
 TEST_F(KessaSetupWithFakeMsiexec, ExitCodes) {
