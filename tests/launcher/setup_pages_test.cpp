@@ -308,6 +308,26 @@ TEST(SetupCompleteError, DoModal_ShowsCodeOpensHelpAndCloses) {
     EXPECT_EQ(links.opened(), std::vector<std::string>{"https://www.tolva.example/help/"});
 }
 
+// The cursor the dialog sets for WM_SETCURSOR with the pointer at point.
+// The pointer is shared by every program on the display, so a reading
+// counts only when the pointer stayed put around it.
+HCURSOR cursorAt(HWND dialog, POINT point) {
+    HCURSOR cursor = nullptr;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        SetCursorPos(point.x, point.y);
+        POINT before = {}, after = {};
+        GetCursorPos(&before);
+        SendMessageA(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        cursor = GetCursor();
+        GetCursorPos(&after);
+        if (before.x == point.x && before.y == point.y && after.x == point.x && after.y == point.y)
+            return cursor;
+        Sleep(20);
+    }
+    ADD_FAILURE() << "the pointer did not stay at " << point.x << "," << point.y;
+    return cursor;
+}
+
 TEST(SetupCompleteError, SetCursor_HandOverLinkOnly) {
     ui::CSetupCompleteError page;
     HCURSOR overLink = nullptr, elsewhere = nullptr;
@@ -318,14 +338,8 @@ TEST(SetupCompleteError, SetCursor_HandOverLinkOnly) {
                 return;
             DWORD dialogThread = GetWindowThreadProcessId(dialog, nullptr);
             AttachThreadInput(GetCurrentThreadId(), dialogThread, TRUE);
-            const POINT link = pointIn(dialog, 3069, 3, 3);
-            SetCursorPos(link.x, link.y);
-            SendMessageA(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-            overLink = GetCursor();
-            const POINT band = pointIn(dialog, 3068, 3, 3);
-            SetCursorPos(band.x, band.y);
-            SendMessageA(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-            elsewhere = GetCursor();
+            overLink = cursorAt(dialog, pointIn(dialog, 3069, 3, 3));
+            elsewhere = cursorAt(dialog, pointIn(dialog, 3068, 3, 3));
             AttachThreadInput(GetCurrentThreadId(), dialogThread, FALSE);
             uitest::pressButton(dialog, IDCANCEL);
         });
