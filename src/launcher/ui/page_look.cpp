@@ -1,0 +1,134 @@
+#include "launcher/ui/page_look.h"
+
+#include <mutex>
+#include <vector>
+
+#include "foundation/browsers.h"
+#include "foundation/logger.h"
+#include "foundation/sys_info.h"
+#include "foundation/tstrings.h"
+#include "launcher/product_version.h"
+
+namespace ui {
+
+namespace {
+
+std::mutex g_openerMutex;
+std::function<bool(const std::string&)> g_opener;
+
+}  // namespace
+
+bool MemoryBitmap::load(HMODULE module, int id) {
+    if (tried_)
+        return isLoaded();
+    tried_ = true;
+    bitmap_ = static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    if (!bitmap_) {
+        TDS_LOG_ERROR("LoadBitmap", "LoadImage(bitmap %d) failed with %lu", id, GetLastError());
+        return false;
+    }
+    BITMAP info = {};
+    GetObjectA(bitmap_, sizeof(info), &info);
+    width_ = info.bmWidth;
+    height_ = info.bmHeight;
+    dc_ = CreateCompatibleDC(nullptr);
+    if (!dc_) {
+        DeleteObject(bitmap_);
+        bitmap_ = nullptr;
+        width_ = height_ = 0;
+        return false;
+    }
+    previous_ = SelectObject(dc_, bitmap_);
+    return true;
+}
+
+void MemoryBitmap::stretchTo(HDC dc, const RECT& rect) const {
+    if (!dc_)
+        return;
+    SetStretchBltMode(dc, HALFTONE);
+    StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dc_, 0, 0, width_, height_,
+               SRCCOPY);
+}
+
+void MemoryBitmap::drawAt(HDC dc, int x, int y) const {
+    if (dc_)
+        BitBlt(dc, x, y, width_, height_, dc_, 0, 0, SRCCOPY);
+}
+
+void MemoryBitmap::release() {
+    if (dc_) {
+        SelectObject(dc_, previous_);
+        DeleteDC(dc_);
+    }
+    if (bitmap_)
+        DeleteObject(bitmap_);
+    dc_ = nullptr;
+    bitmap_ = nullptr;
+    previous_ = nullptr;
+    width_ = height_ = 0;
+    tried_ = false;
+}
+
+HBRUSH paintBanner(MemoryBitmap& banner, HMODULE module, HDC dc, HWND control) {
+    if (banner.load(module, kBannerBitmapId)) {
+        RECT rect = {};
+        GetClientRect(control, &rect);
+        banner.stretchTo(dc, rect);
+    }
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
+
+bool bringPageForward(HWND dialog, HWND foregroundTarget) {
+    if (SysInfo::getWindowsVersion() < 2)
+        return SetForegroundWindow(foregroundTarget) != FALSE;
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    return true;
+}
+
+std::string loadString(HMODULE module, int id) {
+    // LoadStringW with a zero length answers a pointer into the resource,
+    // so texts of any length come whole.
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(module, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text)
+        return std::string();
+    const std::wstring wide(text, static_cast<size_t>(length));
+    return tstrings::toAcp(tstrings::toUtf8(wide));
+}
+
+void setTextIfChanged(HWND control, const std::string& text) {
+    if (!control)
+        return;
+    const int length = GetWindowTextLengthA(control);
+    std::vector<char> current(static_cast<size_t>(length) + 1, '\0');
+    GetWindowTextA(control, current.data(), length + 1);
+    if (text != current.data())
+        SetWindowTextA(control, text.c_str());
+}
+
+bool confirmCancel(HWND owner, HMODULE module) {
+    const std::string question = tstrings::format(loadString(module, 2042).c_str(), kRuntimeVersion);
+    const std::string caption = loadString(module, 2043);
+    // Yes/No, exclamation icon, No the default button.
+    return MessageBoxA(owner, question.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) ==
+           IDYES;
+}
+
+bool openLink(const std::string& addressUtf8) {
+    std::function<bool(const std::string&)> opener;
+    {
+        std::lock_guard<std::mutex> lock(g_openerMutex);
+        opener = g_opener;
+    }
+    if (opener)
+        return opener(addressUtf8);
+    return browsers::launchDefault(addressUtf8);
+}
+
+void setLinkOpenerForTesting(std::function<bool(const std::string&)> opener) {
+    std::lock_guard<std::mutex> lock(g_openerMutex);
+    g_opener = std::move(opener);
+}
+
+}  // namespace ui

@@ -1,0 +1,83 @@
+#pragma once
+// What the launcher's pages share: colours, the banner and other bitmap
+// resources drawn from a memory device context, bringing a page forward,
+// message-box texts, and opening a link address.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace ui {
+
+constexpr COLORREF kPageColor = RGB(231, 229, 213);
+constexpr COLORREF kLinkColor = RGB(33, 79, 131);
+
+enum PageIds : int {
+    kBannerControlId = 2040,
+    kBannerBitmapId = 2041,
+    kBodyBandId = 1014,
+};
+
+// A bitmap resource selected into a memory device context compatible with
+// the screen.
+class MemoryBitmap {
+public:
+    MemoryBitmap() = default;
+    ~MemoryBitmap() { release(); }
+    MemoryBitmap(const MemoryBitmap&) = delete;
+    MemoryBitmap& operator=(const MemoryBitmap&) = delete;
+
+    // Loads bitmap resource id of module once (later calls answer whether
+    // the first one succeeded). False when the bitmap or the context cannot
+    // be made; then nothing is held.
+    bool load(HMODULE module, int id);
+    bool isLoaded() const { return dc_ != nullptr; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // Draws the bitmap stretched over rect of dc; nothing when not loaded.
+    void stretchTo(HDC dc, const RECT& rect) const;
+    // Draws it at its own size with its top-left corner at x, y.
+    void drawAt(HDC dc, int x, int y) const;
+    // Frees the context and the bitmap; load may be called again.
+    void release();
+
+private:
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    HDC dc_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    bool tried_ = false;
+};
+
+// Paints the banner over control (the banner static) in dc: loads the
+// banner bitmap from module on first use. Returns the null brush, which
+// keeps the static from painting over it.
+HBRUSH paintBanner(MemoryBitmap& banner, HMODULE module, HDC dc, HWND control);
+
+// Brings dialog forward: below Vista, SetForegroundWindow(foregroundTarget)
+// and false when that fails; otherwise topmost and back, without moving or
+// sizing it, and true.
+bool bringPageForward(HWND dialog, HWND foregroundTarget);
+
+// String resource id of module; empty when it is missing.
+std::string loadString(HMODULE module, int id);
+
+// Sets the control's text to text unless it already shows exactly that.
+// A page that refreshes a text while it paints must not set it again each
+// time: setting a static's text repaints it, which would paint forever.
+void setTextIfChanged(HWND control, const std::string& text);
+
+// The cancel confirmation of the setup pages: "Are you sure you want to
+// cancel ... installation?" with the runtime version, Yes/No, No the
+// default. True when the user answered Yes.
+bool confirmCancel(HWND owner, HMODULE module);
+
+// Opens a link address (UTF-8) in the default browser; true when it was
+// started. Tests replace the opener with setLinkOpenerForTesting (an empty
+// function puts the real one back).
+bool openLink(const std::string& addressUtf8);
+void setLinkOpenerForTesting(std::function<bool(const std::string&)> opener);
+
+}  // namespace ui

@@ -1,0 +1,122 @@
+#include "launcher/ui/welcome_dialog.h"
+
+#include <commctrl.h>
+
+#include "foundation/logger.h"
+#include "foundation/tstrings.h"
+#include "foundation/window_utils.h"
+#include "launcher/vendor_registry.h"
+
+namespace ui {
+
+namespace {
+
+enum : int {
+    kHiddenButton = 7,
+    kTitle = 1016,
+    kBody = 1017,
+    kChangeFolderBox = 1025,
+    kDataLink = 487001,
+    kLicenseLink = 487002,
+    kLicenseAddress = 2035,
+    kDataAddress = 2036,
+    kTitleText = 2037,
+    kBodyText = 2039,
+};
+
+}  // namespace
+
+CWelcomeDialog::~CWelcomeDialog() { releaseDrawing(); }
+
+HMODULE CWelcomeDialog::module() const { return resourceModule_ ? resourceModule_ : GetModuleHandleW(nullptr); }
+
+void CWelcomeDialog::releaseDrawing() {
+    if (brush_)
+        DeleteObject(brush_);
+    if (font10_)
+        DeleteObject(font10_);
+    if (bold12_)
+        DeleteObject(bold12_);
+    brush_ = nullptr;
+    font10_ = bold12_ = nullptr;
+    banner_.release();
+}
+
+BOOL CWelcomeDialog::onInitDialog(HWND, LPARAM) {
+    brush_ = CreateSolidBrush(kPageColor);
+    SetDlgItemTextA(hwnd(), kTitle, loadString(module(), kTitleText).c_str());
+    SetDlgItemTextA(hwnd(), kBody, loadString(module(), kBodyText).c_str());
+    if (hideChangeFolderOption)
+        ::ShowWindow(item(kChangeFolderBox), SW_HIDE);
+    if (changeFolder)
+        CheckDlgButton(hwnd(), kChangeFolderBox, BST_CHECKED);
+
+    font10_ = CreateDialogFont(10, false, false);
+    bold12_ = CreateDialogFont(12, true, false);
+    for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        HFONT font = GetDlgCtrlID(child) == kTitle ? bold12_ : font10_;
+        if (font)
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+
+    ApplyLinkMarkup(item(kDataLink), loadString(module(), kDataAddress).c_str(), 1);
+    ApplyLinkMarkup(item(kLicenseLink), loadString(module(), kLicenseAddress).c_str(), 1);
+
+    // The zero-size button takes the focus, so no control shows a focus
+    // frame when the page opens.
+    SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(kHiddenButton)), TRUE);
+    if (!bringPageForward(hwnd(), item(IDOK)))
+        return TRUE;
+    return FALSE;
+}
+
+bool CWelcomeDialog::onCommand(WORD id, WORD, HWND) {
+    if (id == IDOK) {
+        changeFolder = IsDlgButtonChecked(hwnd(), kChangeFolderBox) == BST_CHECKED;
+        EndDialog(IDOK);
+        return true;
+    }
+    if (id == IDCANCEL) {
+        if (!confirmCancel(hwnd(), module()))
+            return true;
+        // The package reads "decline" as the user's refusal of the licence.
+        SetInstallStatus("decline");
+        EnableWindow(hwnd(), FALSE);
+        EndDialog(IDCANCEL);
+        return true;
+    }
+    return false;
+}
+
+bool CWelcomeDialog::onNotify(int id, NMHDR* header, LRESULT&) {
+    if ((id != kDataLink && id != kLicenseLink) || !header ||
+        (header->code != NM_CLICK && header->code != NM_RETURN))
+        return false;
+    // The address the link was given from our own strings, not the one the
+    // control parsed back out of its markup (Wine's control hands back an
+    // empty address).
+    openLink(loadString(module(), id == kDataLink ? kDataAddress : kLicenseAddress));
+    return true;
+}
+
+HBRUSH CWelcomeDialog::onCtlColor(UINT message, HDC dc, HWND control) {
+    if (message == WM_CTLCOLORDLG)
+        return brush_;
+    if (message != WM_CTLCOLORSTATIC)
+        return nullptr;
+    const int id = GetDlgCtrlID(control);
+    if (id == kTitle || id == kChangeFolderBox) {
+        SetBkMode(dc, TRANSPARENT);
+        return brush_;
+    }
+    if (id == kBannerControlId)
+        return paintBanner(banner_, module(), dc, control);
+    return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
+void CWelcomeDialog::onDestroy() {
+    // Nothing paints once the window is being destroyed.
+    releaseDrawing();
+}
+
+}  // namespace ui
