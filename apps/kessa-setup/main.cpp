@@ -25,6 +25,7 @@
 #include "launcher/auto_update_install.h"
 #include "launcher/install_command_lines.h"
 #include "launcher/install_ping.h"
+#include "launcher/install_wizard.h"
 #include "launcher/installation_lock.h"
 #include "launcher/launcher_run.h"
 #include "launcher/kessa_metrics.h"
@@ -36,6 +37,7 @@
 #include "launcher/reinstall_check.h"
 #include "launcher/runtime_registry.h"
 #include "launcher/security_prompts.h"
+#include "launcher/ui/setup_pages.h"
 #include "launcher/ui/setup_progress_dialog.h"
 #include "launcher/vendor_registry.h"
 
@@ -108,9 +110,7 @@ void chooseLanguage(RunValues& v) {
     v.transformOption = TransformOption(v.langId);
 }
 
-// The test switches show one dialog and end the run with 0. The welcome and
-// destination-folder pages are not part of this build yet: their switches
-// are only logged.
+// The test switches show one page and end the run with 0.
 bool handleTestSwitches(HINSTANCE instance, const RunValues& v, int* exitCode) {
     if (IsSwitchEnabled(kSwitchTestFinalDialog)) {
         ShowFinalDialogForTest(v.showVerifyPage, true);
@@ -127,16 +127,17 @@ bool handleTestSwitches(HINSTANCE instance, const RunValues& v, int* exitCode) {
         *exitCode = 0;
         return true;
     }
-    static const struct { int32_t key; const char* name; } kDialogSwitches[] = {
-        {kSwitchTestWelcomeDialog, "TEST_WELCOME_DIALOG"},
-        {kSwitchTestChangeDialog, "TEST_CHANGE_DIALOG"},
-    };
-    for (const auto& s : kDialogSwitches) {
-        if (IsSwitchEnabled(s.key)) {
-            TDS_LOG_INFO(kFunction, "%s enabled.", s.name);
-            *exitCode = 0;
-            return true;
-        }
+    if (IsSwitchEnabled(kSwitchTestWelcomeDialog)) {
+        bool changeFolder = false;
+        ui::GetSetupPages().welcome(GetActiveWindow(), changeFolder);
+        *exitCode = 0;
+        return true;
+    }
+    if (IsSwitchEnabled(kSwitchTestChangeDialog)) {
+        char folder[MAX_PATH] = "";
+        ui::GetSetupPages().changeFolder(GetActiveWindow(), false, folder, sizeof folder);
+        *exitCode = 0;
+        return true;
     }
     if (IsIntValueSet(kIntTestConfigFileErrors)) {
         const int32_t code = GetIntValue(kIntTestConfigFileErrors);
@@ -268,11 +269,21 @@ int run(HINSTANCE instance) {
                                   v.firstCommandLine, v.secondCommandLine, kLineCapacity))
         return cleanUp(-1);
 
-    // Step 13. The welcome and destination-folder pages are not part of this
-    // build: an interactive run goes on as if the welcome page was accepted
-    // without changing the folder.
+    // Step 13. Leaving the pages ends the process with 0 and keeps the
+    // install status they wrote ("decline") for the package's next run.
     if (!v.silent) {
-        TDS_LOG_INFO(kFunction, "Interactive run: the welcome pages are not available, continuing with defaults");
+        switch (RunInstallWizard(ui::GetSetupPages(), GetActiveWindow(), v.launchedFromVindel, v.installDir,
+                                 sizeof v.installDir)) {
+        case WizardOutcome::Declined:
+            CloseInstallationFlag();
+            return 0;
+        case WizardOutcome::FolderCancelled:
+            sendPing(v, -20, -99, nullptr, 0, 0);
+            CloseInstallationFlag();
+            return 0;
+        case WizardOutcome::Install:
+            break;
+        }
         if (!AppendToBothLines(v.firstCommandLine, v.secondCommandLine, kLineCapacity,
                                " SKIPLICENSE=1 PROG=0 ENDDIALOG=0"))
             return cleanUp(-1);
@@ -347,8 +358,10 @@ int run(HINSTANCE instance) {
         }
         if (progress)
             progress->ShowWindow(SW_HIDE);
-        // The error page and the old-version removal are not part of this build.
-        if (IsInstallSuccess(v.result) && !v.launchedFromVindel)
+        // The old-version removal is not part of this build.
+        if (!IsInstallSuccess(v.result))
+            ui::GetSetupPages().setupError(GetActiveWindow(), v.result);
+        else if (!v.launchedFromVindel)
             FinishUIInstallationWithSecurityPrompts(v.installDir, v.showVerifyPage, v.showMedHighText, gMethod, 0);
         if (progress) {
             progress->DestroyWindow();

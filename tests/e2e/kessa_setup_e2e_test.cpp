@@ -64,11 +64,15 @@ private:
     testutil::ProcessResult result_;
 };
 
-// Answers every dialog box the process shows with Cancel (the person who
-// closes the pages), from a thread of its own, until it is stopped.
+// Answers every dialog box the process shows, as a person clicking through
+// the pages would, from a thread of its own, until it is stopped: with
+// button, or with OK where the caption holds okCaption.
 class DialogCloser {
 public:
-    explicit DialogCloser(DWORD pid) : pid_(pid), stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    explicit DialogCloser(DWORD pid, WPARAM button = IDCANCEL, std::string okCaption = std::string())
+        : pid_(pid), button_(button), okCaption_(std::move(okCaption)),
+          stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        InitializeCriticalSection(&lock_);
         thread_ = CreateThread(nullptr, 0, &DialogCloser::loop, this, 0, nullptr);
     }
     ~DialogCloser() {
@@ -76,8 +80,16 @@ public:
         WaitForSingleObject(thread_, 10000);
         CloseHandle(thread_);
         CloseHandle(stop_);
+        DeleteCriticalSection(&lock_);
     }
     LONG closed() const { return closed_; }
+    // The captions of the boxes it answered, in order, "|" after each.
+    std::string titles() {
+        EnterCriticalSection(&lock_);
+        const std::string copy = titles_;
+        LeaveCriticalSection(&lock_);
+        return copy;
+    }
 
 private:
     static BOOL CALLBACK closeOne(HWND hwnd, LPARAM param) {
@@ -86,9 +98,17 @@ private:
         GetWindowThreadProcessId(hwnd, &pid);
         char className[16] = {};
         GetClassNameA(hwnd, className, sizeof className);
-        if (pid == self->pid_ && IsWindowVisible(hwnd) && std::string(className) == "#32770" &&
-            PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0))
+        if (pid != self->pid_ || !IsWindowVisible(hwnd) || std::string(className) != "#32770")
+            return TRUE;
+        char title[128] = {};
+        GetWindowTextA(hwnd, title, sizeof title);
+        const bool ok = !self->okCaption_.empty() && std::string(title).find(self->okCaption_) != std::string::npos;
+        if (PostMessageA(hwnd, WM_COMMAND, ok ? IDOK : self->button_, 0)) {
             InterlockedIncrement(&self->closed_);
+            EnterCriticalSection(&self->lock_);
+            self->titles_ += std::string(title) + "|";
+            LeaveCriticalSection(&self->lock_);
+        }
         return TRUE;
     }
     static DWORD WINAPI loop(void* param) {
@@ -99,9 +119,13 @@ private:
     }
 
     DWORD pid_;
+    WPARAM button_;
+    std::string okCaption_;
     HANDLE stop_;
     HANDLE thread_ = nullptr;
     volatile LONG closed_ = 0;
+    CRITICAL_SECTION lock_;
+    std::string titles_;
 };
 
 // The machine as a test leaves it: no vendor state, no runtime settings file.
@@ -167,10 +191,10 @@ TEST_F(KessaSetupWithFakeMsiexec, InteractiveInstall_ReinstallStatusRunsTheSecon
     testutil::ChildProcess launcherProcess;
     ASSERT_TRUE(launcherProcess.start(testutil::quote(launcher()), {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
     {
-        DialogCloser closer(launcherProcess.pid());
-        ASSERT_TRUE(launcherProcess.wait(120000));
-        // The post-install pages came up and were closed.
-        EXPECT_GE(closer.closed(), 1);
+        // Next on the welcome page, then the post-install pages are closed.
+        DialogCloser closer(launcherProcess.pid(), IDCANCEL, "Welcome");
+        ASSERT_TRUE(launcherProcess.wait(120000)) << closer.titles();
+        EXPECT_GE(closer.closed(), 2);
     }
     const std::string log = testutil::readFileText(temp.file("tusched.log"));
     EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), 0) << log;
@@ -187,14 +211,19 @@ TEST_F(KessaSetupWithFakeMsiexec, InteractiveInstall_ReinstallStatusRunsTheSecon
 }
 
 TEST_F(KessaSetupWithFakeMsiexec, TestSwitchesShowTheirPageAndEndWithZero) {
-    for (const char* option : {"TEST_FINAL_DIALOG=1", "TEST_PROGRESS_DIALOG=1"}) {
+    const struct { const char* option; WPARAM button; } cases[] = {
+        {"TEST_FINAL_DIALOG=1", IDCANCEL}, {"TEST_PROGRESS_DIALOG=1", IDCANCEL},
+        {"TEST_WELCOME_DIALOG=1", IDOK},   {"TEST_CHANGE_DIALOG=1", IDOK},
+    };
+    for (const auto& c : cases) {
+        const char* option = c.option;
         tds_test::FakeMsiexec fake("exit 0\n");
         testutil::ScratchDir temp("switch");
         testutil::ChildProcess launcherProcess;
         ASSERT_TRUE(launcherProcess.start(testutil::quote(launcher()) + " " + option,
                                           {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
-        DialogCloser closer(launcherProcess.pid());
-        ASSERT_TRUE(launcherProcess.wait(60000)) << option;
+        DialogCloser closer(launcherProcess.pid(), c.button);
+        ASSERT_TRUE(launcherProcess.wait(60000)) << option << ": " << closer.titles();
         EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), 0) << option;
         EXPECT_GE(closer.closed(), 1) << option;
         EXPECT_TRUE(fake.commandLines().empty()) << option;
