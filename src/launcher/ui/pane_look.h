@@ -8,13 +8,13 @@
 #include <initializer_list>
 #include <string>
 
+#include "launcher/ui/page_look.h"
+
 namespace ui {
 
-constexpr COLORREF kPageColor = RGB(231, 229, 213);
-constexpr COLORREF kLinkColor = RGB(33, 79, 131);
-constexpr int kBannerControl = 2040;
-constexpr int kBodyBandControl = 1014;
-constexpr int kBannerBitmap = 2041;
+constexpr int kBannerControl = kBannerControlId;
+constexpr int kBodyBandControl = kBodyBandId;
+constexpr int kBannerBitmap = kBannerBitmapId;
 
 // The drawing objects of one page. create() makes them, release() (also the
 // destructor) deletes them; every getter answers null once released, so a
