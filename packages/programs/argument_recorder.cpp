@@ -1,14 +1,15 @@
-// The runtime installer as the sample kit package places it in the kit's
-// home ("kessa.exe"). It installs nothing: it records how it was called, so
-// a whole kit launcher run can be checked afterwards.
+// A stand-in for a program that a package installs and a launcher starts
+// (the updater's registration tool "taureg.exe", the kit's runtime installer
+// "kessa.exe"). It installs nothing: it records how it was called and answers
+// a chosen exit code, so a whole launcher run can be checked afterwards:
 //
-//   - appends one line to "kessa.log" beside this program (or to the file
-//     that the environment variable TDS_KIT_RUNTIME_INSTALLER_LOG names): the
+//   - appends one line to RECORDER_LOG_NAME beside this program (or to the
+//     file that the environment variable RECORDER_LOG_VARIABLE names): the
 //     arguments as they follow the program name on the command line, leading
-//     blanks removed, UTF-8, CR LF. The launcher deletes this program after
-//     the run, so the log is left for the test to remove;
-//   - exits with the decimal number in TDS_KIT_RUNTIME_INSTALLER_EXIT_CODE,
-//     else 0.
+//     blanks removed, UTF-8, CR LF;
+//   - exits with the decimal number in RECORDER_EXIT_CODE_VARIABLE, else 0.
+//
+// The three names are given by the build, one set per program.
 #include <windows.h>
 
 #include <cstdlib>
@@ -67,6 +68,7 @@ std::string toUtf8(const std::wstring& text) {
 }
 
 void appendLine(const std::wstring& path, const std::string& line) {
+  // Shared opening with a few retries: two registrations may run at once.
   for (int attempt = 0; attempt < 50; ++attempt) {
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -84,11 +86,11 @@ void appendLine(const std::wstring& path, const std::string& line) {
 }  // namespace
 
 int wmain() {
-  std::wstring logPath = environmentValue(L"TDS_KIT_RUNTIME_INSTALLER_LOG");
-  if (logPath.empty()) logPath = ownFolder() + L"kessa.log";
+  std::wstring logPath = environmentValue(RECORDER_LOG_VARIABLE);
+  if (logPath.empty()) logPath = ownFolder() + RECORDER_LOG_NAME;
   appendLine(logPath, toUtf8(argumentsText()));
 
-  std::wstring code = environmentValue(L"TDS_KIT_RUNTIME_INSTALLER_EXIT_CODE");
+  std::wstring code = environmentValue(RECORDER_EXIT_CODE_VARIABLE);
   if (code.empty()) return 0;
   return static_cast<int>(std::wcstol(code.c_str(), nullptr, 10));
 }
