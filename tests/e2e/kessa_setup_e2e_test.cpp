@@ -13,55 +13,28 @@
 
 #include "common/test_util.h"
 #include "launcher/installation_lock.h"
+#include "launcher_run.h"
 #include "launcher/product_version.h"
 #include "sample_packages.h"
 #include "support/fake_msiexec_control.h"
 
 namespace {
 
-const char kVendorKey[] = "SOFTWARE\\TolvaSoft";
 const char kPolicyKey[] = "SOFTWARE\\TolvaSoft\\Tolva Update\\Policy";
 const char kAutoUpdateKey[] = "SOFTWARE\\TolvaSoft\\Auto Update";
-const char kRuntimeSettings[] = "C:\\ProgramData\\Quorvane\\Tolva\\tolva.settings.cfg";
 
 std::string launcher() { return testutil::besideExe("kessa-setup.exe"); }
 
-bool valueExists(HKEY root, const char* key, const char* name, REGSAM view = KEY_WOW64_64KEY) {
-    HKEY h;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ | view, &h) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(h);
-    return found;
-}
+using e2e::keyExists;
+using e2e::kRuntimeSettings;
+using e2e::kVendorKey;
+using e2e::lockPath;
+using e2e::valueExists;
 
-bool keyExists(HKEY root, const std::string& key, REGSAM view = KEY_WOW64_64KEY) {
-    HKEY h;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
-}
-
-std::string lockPath() {
-    char path[MAX_PATH];
-    return GetInstallationFlagPath(path, sizeof path) ? path : "";
-}
-
-// Runs the launcher with its own temporary folder, so its log is this run's.
-class LauncherRun {
+class LauncherRun : public e2e::LauncherRun {
 public:
-    explicit LauncherRun(const std::string& arguments, const std::string& program = launcher()) {
-        result_ = testutil::runProcess(testutil::quote(program) + " " + arguments, 300000,
-                                       {{"TMP", temp_.path()}, {"TEMP", temp_.path()}});
-    }
-    int exitCode() const { return static_cast<int>(result_.exitCode); }
-    bool finished() const { return result_.started && !result_.timedOut; }
-    std::string log() const { return testutil::readFileText(temp_.file("tusched.log")); }
-
-private:
-    testutil::ScratchDir temp_{"run"};
-    testutil::ProcessResult result_;
+    explicit LauncherRun(const std::string& arguments, const std::string& program = launcher())
+        : e2e::LauncherRun(program, arguments) {}
 };
 
 // Answers every dialog box the process shows, as a person clicking through
@@ -129,12 +102,7 @@ private:
 };
 
 // The machine as a test leaves it: no vendor state, no runtime settings file.
-void cleanMachine() {
-    testutil::deleteRegTree(HKEY_LOCAL_MACHINE, kVendorKey, KEY_WOW64_64KEY);
-    testutil::deleteRegTree(HKEY_LOCAL_MACHINE, kVendorKey, KEY_WOW64_32KEY);
-    testutil::deleteRegTree(HKEY_CURRENT_USER, kVendorKey);
-    DeleteFileA(kRuntimeSettings);
-}
+void cleanMachine() { e2e::clearVendorState(); }
 
 class KessaSetupWithFakeMsiexec : public ::testing::Test {
 protected:
@@ -266,14 +234,10 @@ TEST_F(KessaSetupWithFakeMsiexec, FailedInstall_RestoresRuntimeSettingsAndClears
 // Failures before the package runs install nothing, so they never end with 0.
 TEST_F(KessaSetupWithFakeMsiexec, FailedExportEndsWithConfigurationError) {
     // A file where the settings folder should be: the runtime file cannot be written.
-    const char folder[] = "C:\\ProgramData\\Quorvane\\Tolva";
-    CreateDirectoryA("C:\\ProgramData\\Quorvane", nullptr);
-    RemoveDirectoryA(folder);
-    testutil::writeFileBytes(folder, "not a folder");
-    ASSERT_EQ(GetFileAttributesA(folder) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    e2e::SettingsFolderBlocked blocked;
+    ASSERT_TRUE(blocked.blocked());
     tds_test::FakeMsiexec fake("exit 0\n");
     const LauncherRun run("/s AUTO_UPDATE=Disable");
-    DeleteFileA(folder);
     EXPECT_EQ(run.exitCode(), -80) << run.log();
     EXPECT_TRUE(fake.commandLines().empty());
     EXPECT_NE(run.log().find("Error occurred while exporting configuration settings. Exiting installer."),
@@ -343,14 +307,9 @@ TEST_F(KessaSetupWithFakeMsiexec, MissingInstallerOrPackage) {
         EXPECT_FALSE(testutil::fileExists(lockPath()));
     }
     // No InstallerLocation value: the launcher cannot know which msiexec to trust.
-    HKEY installer;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer", 0,
-                            KEY_ALL_ACCESS, &installer),
-              ERROR_SUCCESS);
-    RegDeleteValueA(installer, "InstallerLocation");
+    ASSERT_TRUE(e2e::deleteInstallerLocation());
     const LauncherRun run("/s");
     EXPECT_EQ(run.exitCode(), -3) << run.log();
-    RegCloseKey(installer);
 }
 
 TEST_F(KessaSetupWithFakeMsiexec, TenLaunchersAtOnce_ExactlyOneInstalls) {

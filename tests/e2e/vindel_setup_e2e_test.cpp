@@ -14,20 +14,25 @@
 #include "kit/cab_extraction.h"
 #include "kit/kit_version_text.h"
 #include "launcher/installation_lock.h"
+#include "launcher_run.h"
 #include "launcher/product_version.h"
 #include "sample_packages.h"
 #include "support/fake_msiexec_control.h"
 
 namespace {
 
-const char kVendorKey[] = "SOFTWARE\\TolvaSoft";
 const char kAutoUpdateKey[] = "SOFTWARE\\TolvaSoft\\Auto Update";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char kRuntimeSettings[] = "C:\\ProgramData\\Quorvane\\Tolva\\tolva.settings.cfg";
 const std::string kKitKey = std::string("SOFTWARE\\TolvaSoft\\Tolva Development Kit\\") + kRuntimeVersion;
 const std::string kRuntimeKey = std::string("SOFTWARE\\TolvaSoft\\Tolva Runtime Environment\\") + kRuntimeVersion;
 
 std::string launcher() { return testutil::besideExe("vindel-setup.exe"); }
+
+using e2e::keyExists;
+using e2e::kRuntimeSettings;
+using e2e::kVendorKey;
+using e2e::lockPath;
+using e2e::valueExists;
 
 // A host path as a program under Wine sees it (drive Z: is the host's root).
 std::string hostPath(const std::string& path) {
@@ -36,23 +41,6 @@ std::string hostPath(const std::string& path) {
         if (c == '/')
             c = '\\';
     return out;
-}
-
-bool valueExists(HKEY root, const std::string& key, const char* name, REGSAM view = KEY_WOW64_64KEY) {
-    HKEY h;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(h);
-    return found;
-}
-
-bool keyExists(HKEY root, const std::string& key, REGSAM view = KEY_WOW64_64KEY) {
-    HKEY h;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
 }
 
 void setText(const std::string& key, const char* name, const std::string& text) {
@@ -78,11 +66,6 @@ std::vector<std::string> logLines(const std::string& path) {
     return lines;
 }
 
-std::string lockPath() {
-    char path[MAX_PATH];
-    return GetInstallationFlagPath(path, sizeof path) ? path : "";
-}
-
 std::string packageFolder() { return GetKitPackageFolder(true); }
 std::string packagePath() { return packageFolder() + "\\vindel" + kRuntimeVersion + ".msi"; }
 std::string cabinetPath(const char* prefix) {
@@ -96,29 +79,16 @@ void clearPackageFolder() {
         DeleteFileA(cabinetPath(cab.prefix).c_str());
 }
 
-// Runs the launcher with its own temporary folder, so its log is this run's.
-class LauncherRun {
+class LauncherRun : public e2e::LauncherRun {
 public:
-    explicit LauncherRun(const std::string& arguments, const std::string& program = launcher()) {
-        result_ = testutil::runProcess(testutil::quote(program) + " " + arguments, 300000,
-                                       {{"TMP", temp_.path()}, {"TEMP", temp_.path()}});
-    }
-    int exitCode() const { return static_cast<int>(result_.exitCode); }
-    bool finished() const { return result_.started && !result_.timedOut; }
-    std::string log() const { return testutil::readFileText(temp_.file("tusched.log")); }
-
-private:
-    testutil::ScratchDir temp_{"kit"};
-    testutil::ProcessResult result_;
+    explicit LauncherRun(const std::string& arguments, const std::string& program = launcher())
+        : e2e::LauncherRun(program, arguments) {}
 };
 
 // The machine as a test leaves it: no vendor state (kit and runtime keys
 // included), no runtime settings file, no package written.
 void cleanMachine() {
-    testutil::deleteRegTree(HKEY_LOCAL_MACHINE, kVendorKey, KEY_WOW64_64KEY);
-    testutil::deleteRegTree(HKEY_LOCAL_MACHINE, kVendorKey, KEY_WOW64_32KEY);
-    testutil::deleteRegTree(HKEY_CURRENT_USER, kVendorKey);
-    DeleteFileA(kRuntimeSettings);
+    e2e::clearVendorState();
     clearPackageFolder();
 }
 
@@ -371,27 +341,19 @@ TEST_F(VindelSetupWithFakeMsiexec, MissingInstallerOrPackage) {
         EXPECT_FALSE(testutil::fileExists(lockPath()));
     }
     // No InstallerLocation value: the launcher cannot know which msiexec to trust.
-    HKEY installer;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer", 0,
-                            KEY_ALL_ACCESS, &installer),
-              ERROR_SUCCESS);
-    RegDeleteValueA(installer, "InstallerLocation");
+    ASSERT_TRUE(e2e::deleteInstallerLocation());
     const LauncherRun run("/s");
     EXPECT_EQ(run.exitCode(), -3) << run.log();
-    RegCloseKey(installer);
 }
 
 TEST_F(VindelSetupWithFakeMsiexec, FailedExport_IsNoSuccess) {
     // A file where the runtime settings folder belongs: the settings cannot
     // be written, so the persistent AUTO_UPDATE cannot be exported.
-    CreateDirectoryA("C:\\ProgramData\\Quorvane", nullptr);
-    const char kFolder[] = "C:\\ProgramData\\Quorvane\\Tolva";
-    if (GetFileAttributesA(kFolder) != INVALID_FILE_ATTRIBUTES && !RemoveDirectoryA(kFolder))
+    e2e::SettingsFolderBlocked blocked;
+    if (!blocked.blocked())
         GTEST_SKIP() << "the settings folder is in use";
-    testutil::writeFileBytes(kFolder, "not a folder");
     tds_test::FakeMsiexec fake("exit 0\n");
     const LauncherRun run("/s AUTO_UPDATE=Disable");
-    DeleteFileA(kFolder);
     EXPECT_EQ(run.exitCode(), -80) << run.log();
     EXPECT_TRUE(fake.commandLines().empty());
     EXPECT_NE(run.log().find("Error occurred while exporting configuration settings."), std::string::npos);
