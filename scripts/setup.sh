@@ -9,6 +9,7 @@ packages=(
   wine wine64 wixl msitools gcab
   xvfb xauth xdotool imagemagick
   python3 openssl
+  fonts-wqy-microhei
 )
 
 missing=()

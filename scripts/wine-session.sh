@@ -40,8 +40,28 @@ wine_session_start() {
     /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1 </dev/null || true
   "$WINELOADER" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
     /v Debugger /f >/dev/null 2>&1 </dev/null || true
+  wine_session_cjk_fonts
   local i
   for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+}
+
+# Chinese, Japanese and Korean pages: their dialogs name the faces Windows has
+# for those languages, and the code's own fonts use Tahoma for them. Wine has
+# none of those faces with CJK glyphs; WenQuanYi Micro Hei (fonts-wqy-microhei)
+# stands in for the CJK faces, and Tahoma and Microsoft Sans Serif link to it
+# for the glyphs they lack, the way Windows links its UI faces.
+wine_session_cjk_fonts() {
+  local substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+  local links='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+  local face
+  for face in "MS UI Gothic" "SimSun" "PMingLiU" "Gulim"; do
+    "$WINELOADER" reg add "$substitutes" /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f \
+      >/dev/null 2>&1 </dev/null || true
+  done
+  for face in "Tahoma" "Microsoft Sans Serif"; do
+    "$WINELOADER" reg add "$links" /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f \
+      >/dev/null 2>&1 </dev/null || true
+  done
 }
 
 # The Windows form (Z:\...) of a Unix path, as programs in the prefix see it.

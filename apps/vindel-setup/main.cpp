@@ -20,6 +20,7 @@
 #include "foundation/sys_info.h"
 #include "foundation/tds_error.h"
 #include "foundation/tstrings.h"
+#include "foundation/ui_text.h"
 #include "kit/cab_extraction.h"
 #include "kit/kit_command_line.h"
 #include "kit/kit_registry.h"
@@ -146,7 +147,7 @@ int run(HINSTANCE instance) {
         if (!v.silent) {
             const std::string caption = LoadResourceString(instance, kIdsLockCaption, 256);
             const std::string text = LoadResourceString(instance, kIdsLockText, 1024);
-            MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+            MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
         }
         TDS_LOG_INFO(kFunction, "VINDEL wrapper: Another Tolva installation is in progress. You must complete that "
                                 "installation before you can run this installer.");
@@ -158,7 +159,7 @@ int run(HINSTANCE instance) {
         if (!v.silent) {
             const std::string caption = LoadResourceString(instance, kIdsWindowsWarningCaption, 256);
             const std::string text = LoadResourceString(instance, kIdsWindowsWarningText, 2048);
-            MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+            MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
         }
         TDS_LOG_INFO(kFunction, "This is an unsupported operationg system.");
     }

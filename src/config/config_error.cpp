@@ -8,6 +8,7 @@
 #include "config/settings_config.h"
 #include "foundation/logger.h"
 #include "foundation/tstrings.h"
+#include "foundation/ui_text.h"
 
 namespace {
 
@@ -56,14 +57,6 @@ void dropCutSequence(std::string& text) {
         text.resize(i - 1);
 }
 
-std::string toAnsiOrAsIs(const std::string& utf8) {
-    try {
-        return tstrings::toAcp(utf8);
-    } catch (const std::exception&) {
-        return utf8;
-    }
-}
-
 void logString(HINSTANCE instance, UINT id) { logit(loadString(instance, id, 1024)); }
 
 }  // namespace
@@ -91,8 +84,7 @@ void ShowErrorMessage(HINSTANCE instance, UINT captionId, UINT formatId, UINT fl
         messageBoxHook()(caption, text, flags);
         return;
     }
-    // MessageBoxA reads the ANSI code page; our texts are UTF-8.
-    MessageBoxA(nullptr, toAnsiOrAsIs(text).c_str(), toAnsiOrAsIs(caption).c_str(), flags);
+    MessageBoxUtf8(nullptr, text, caption, flags);
 }
 
 void ShowErrorMessage(HINSTANCE instance, UINT captionId, UINT formatId, bool silent, const std::string& first) {

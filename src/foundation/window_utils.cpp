@@ -77,8 +77,11 @@ int ShutdownProcess(DWORD processId, DWORD timeoutMs, bool destroyWindows) {
 }
 
 HFONT CreateDialogFont(int pointSize, bool bold, bool underline) {
+    // The country of the thread's locale, which the launchers set to the UI
+    // language they chose: a Japanese page on a German system needs the
+    // Japanese face, not the system's.
     char country[128] = {};
-    if (!GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGCOUNTRY, country, sizeof country))
+    if (!GetLocaleInfoA(GetThreadLocale(), LOCALE_SENGCOUNTRY, country, sizeof country))
         country[0] = '\0';
     const std::string face = window_utils_internal::dialogFace(country, SysInfo::getWindowsVersion());
     HDC screen = GetDC(nullptr);

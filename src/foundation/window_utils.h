@@ -16,8 +16,9 @@ int ShutdownProcess(DWORD processId, DWORD timeoutMs, bool destroyWindows);
 
 // A new font (the caller deletes it) of pointSize points for the screen's
 // vertical DPI: "MS UI Gothic" for Japan, the fallback face before Vista and
-// for Korea, China and Taiwan, else "Segoe UI"; weight 700 when bold, else
-// 500. Null when the font cannot be made.
+// for Korea, China and Taiwan, else "Segoe UI", the country being that of the
+// thread's locale (the chosen UI language); weight 700 when bold, else 500.
+// Null when the font cannot be made.
 HFONT CreateDialogFont(int pointSize, bool bold, bool underline);
 
 // Turns "<l>text</l>" in the control's text into a SysLink anchor

@@ -9,6 +9,7 @@
 #include "foundation/tstrings.h"
 #include "foundation/registry_view.h"
 #include "foundation/tds_error.h"
+#include "foundation/ui_text.h"
 #include "kit/kit_registry.h"
 #include "kit/kit_version_text.h"
 #include "kit/same_version_removal_internal.h"
@@ -36,7 +37,7 @@ void showNewerBuildBox() {
     if (gMessageBox)
         gMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
     else
-        MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR);
+        MessageBoxUtf8(nullptr, text, caption, MB_ICONERROR);
 }
 
 }  // namespace

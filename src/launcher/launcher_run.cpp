@@ -7,14 +7,20 @@
 #include "foundation/locale.h"
 #include "foundation/logger.h"
 #include "foundation/tds_error.h"
+#include "foundation/tstrings.h"
+#include "launcher/ui/dialog_impl.h"
 
 std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity) {
     if (capacity <= 0)
         return std::string();
-    std::string text(static_cast<size_t>(capacity), '\0');
-    const int n = LoadStringA(instance, id, &text[0], capacity);
+    std::wstring text(static_cast<size_t>(capacity), L'\0');
+    const int n = LoadStringW(instance, id, &text[0], capacity);
     text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return text;
+    try {
+        return tstrings::toUtf8(text);
+    } catch (const std::exception&) {
+        return std::string();
+    }
 }
 
 bool IsInstallSuccess(int msiexecResult) {
@@ -34,6 +40,16 @@ uint16_t ChooseUiLanguage() {
     } catch (const std::exception& e) {
         TDS_LOG_EXCEPTION("WinMain", e);
     }
-    SetThreadUILanguage(langId);
+    UseUiLanguage(langId);
     return langId;
+}
+
+void UseUiLanguage(uint16_t langId) {
+    // Windows' resource loader follows the thread's UI language (Vista and
+    // later); the loader of XP and of Wine follows the thread locale. Both are
+    // set, so LoadString and FindResource pick the same language everywhere;
+    // dialog templates are looked up in it explicitly.
+    SetThreadUILanguage(langId);
+    SetThreadLocale(MAKELCID(langId, SORT_DEFAULT));
+    ui::setDialogLanguage(langId);
 }

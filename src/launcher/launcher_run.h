@@ -14,8 +14,8 @@ enum : UINT {
     kIdsWindowsWarningText = 120,
 };
 
-// The program's string id, at most capacity - 1 characters; empty when the
-// string is missing.
+// The program's string id as UTF-8, at most capacity - 1 UTF-16 units;
+// empty when the string is missing.
 std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity);
 
 // msiexec's exit codes that mean installed: 0, and the two "restart needed"
@@ -24,6 +24,13 @@ bool IsInstallSuccess(int msiexecResult);
 
 // The UI language of the run: the user's preferred supported locale (English
 // when the system cannot say), replaced by the configuration's /lang when that
-// names a supported one. Also makes it the thread's UI language, so the
-// launcher's own strings and dialogs follow it. Never throws.
+// names a supported one. Also makes it the thread's UI language and locale
+// and the dialog layer's language, so the launcher's own strings and dialogs
+// follow it (a language without resources of its own falls back to English).
+// Never throws.
 uint16_t ChooseUiLanguage();
+
+// Makes langId the calling thread's UI language and locale and the dialog
+// layer's language: LoadString, FindResource and the dialogs then pick that
+// language's resources, or English where it has none.
+void UseUiLanguage(uint16_t langId);

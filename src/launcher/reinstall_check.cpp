@@ -13,6 +13,7 @@
 #include "foundation/sys_info.h"
 #include "foundation/tolva_version.h"
 #include "foundation/tstrings.h"
+#include "foundation/ui_text.h"
 #include "launcher/current_runtime.h"
 #include "launcher/msi_package.h"
 #include "launcher/reinstall_check_internal.h"
@@ -29,7 +30,7 @@ const size_t kTextCapacity = 2048;
 reinstall_check_internal::Hooks gHooks;
 
 int systemMessageBox(const char* text, const char* caption, UINT type) {
-    return MessageBoxA(nullptr, text, caption, type);
+    return MessageBoxUtf8(nullptr, text, caption, type);
 }
 
 bool running32Bit() {
@@ -77,10 +78,9 @@ namespace reinstall_check_internal {
 void setHooksForTesting(const Hooks& hooks) { gHooks = hooks; }
 
 std::string loadString(unsigned id) {
-    char buffer[kTextCapacity] = {};
-    const int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, static_cast<int>(sizeof(buffer)));
-    if (length > 0)
-        return std::string(buffer, static_cast<size_t>(length));
+    const std::string text = LoadStringUtf8(GetModuleHandleW(nullptr), id);
+    if (!text.empty())
+        return text;
     // A program without the string table still tells the user what happened.
     switch (id) {
     case kIdsReinstallRefused:

@@ -24,7 +24,8 @@ struct Hooks {
 // Replaces the hooks; members left null keep the real calls.
 void setHooksForTesting(const Hooks& hooks);
 
-// The text of a string id from the program's string table, else the English text.
+// The text (UTF-8) of a string id from the program's string table in the
+// thread's resource language, else the English text.
 std::string loadString(unsigned id);
 
 // IsProductCodeRegistered with the code of the failing registry call

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <exception>
 #include <string>
 
 #include "config/install_config_data.h"
@@ -122,13 +123,19 @@ void CChangeFolder::browse() {
     LPITEMIDLIST root = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(hwnd(), CSIDL_DRIVES, &root)))
         root = nullptr;  // the desktop
-    const std::string title = loadString(module(), kBrowseTitle);
-    BROWSEINFOA info = {};
+    // The title goes in as UTF-16, so it shows in any UI language; the
+    // folder stays an ANSI path like the rest of the launcher's paths.
+    std::wstring title;
+    try {
+        title = tstrings::toUtf16(loadString(module(), kBrowseTitle));
+    } catch (const std::exception&) {
+    }
+    BROWSEINFOW info = {};
     info.hwndOwner = hwnd();
     info.pidlRoot = root;
     info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NEWDIALOGSTYLE;
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
     if (chosen) {
         char path[MAX_PATH] = {};
         if (SHGetPathFromIDListA(chosen, path) && path[0] != '\0') {
@@ -155,7 +162,7 @@ HBRUSH CChangeFolder::onCtlColor(UINT message, HDC dc, HWND control) {
         SelectObject(dc, font10_);
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kFolderText:
-        setTextIfChanged(control, folder);
+        setTextIfChanged(control, tstrings::fromAcp(folder));
         SelectObject(dc, font8_);
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kTitle:

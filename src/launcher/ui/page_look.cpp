@@ -7,6 +7,7 @@
 #include "foundation/logger.h"
 #include "foundation/sys_info.h"
 #include "foundation/tstrings.h"
+#include "foundation/ui_text.h"
 #include "launcher/product_version.h"
 
 namespace ui {
@@ -86,33 +87,18 @@ bool bringPageForward(HWND dialog, HWND foregroundTarget) {
     return true;
 }
 
-std::string loadString(HMODULE module, int id) {
-    // LoadStringW with a zero length answers a pointer into the resource,
-    // so texts of any length come whole.
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(module, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || !text)
-        return std::string();
-    const std::wstring wide(text, static_cast<size_t>(length));
-    return tstrings::toAcp(tstrings::toUtf8(wide));
-}
+std::string loadString(HMODULE module, int id) { return LoadStringUtf8(module, static_cast<UINT>(id)); }
 
 void setTextIfChanged(HWND control, const std::string& text) {
-    if (!control)
-        return;
-    const int length = GetWindowTextLengthA(control);
-    std::vector<char> current(static_cast<size_t>(length) + 1, '\0');
-    GetWindowTextA(control, current.data(), length + 1);
-    if (text != current.data())
-        SetWindowTextA(control, text.c_str());
+    if (control && GetWindowTextUtf8(control) != text)
+        SetWindowTextUtf8(control, text);
 }
 
 bool confirmCancel(HWND owner, HMODULE module) {
     const std::string question = tstrings::format(loadString(module, 2042).c_str(), kRuntimeVersion);
     const std::string caption = loadString(module, 2043);
     // Yes/No, exclamation icon, No the default button.
-    return MessageBoxA(owner, question.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) ==
-           IDYES;
+    return MessageBoxUtf8(owner, question, caption, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES;
 }
 
 bool openLink(const std::string& addressUtf8) {

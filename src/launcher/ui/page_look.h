@@ -61,10 +61,11 @@ HBRUSH paintBanner(MemoryBitmap& banner, HMODULE module, HDC dc, HWND control);
 // sizing it, and true.
 bool bringPageForward(HWND dialog, HWND foregroundTarget);
 
-// String resource id of module; empty when it is missing.
+// String resource id of module as UTF-8, in the thread's resource language;
+// empty when it is missing.
 std::string loadString(HMODULE module, int id);
 
-// Sets the control's text to text unless it already shows exactly that.
+// Sets the control's text to text (UTF-8) unless it already shows exactly that.
 // A page that refreshes a text while it paints must not set it again each
 // time: setting a static's text repaints it, which would paint forever.
 void setTextIfChanged(HWND control, const std::string& text);

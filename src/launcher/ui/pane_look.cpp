@@ -3,6 +3,7 @@
 #include <map>
 
 #include "foundation/sys_info.h"
+#include "foundation/ui_text.h"
 #include "foundation/window_utils.h"
 
 namespace ui {
@@ -106,19 +107,6 @@ void BringPageForward(HWND dialog, int foregroundControl) {
     }
 }
 
-std::string LoadResourceString(UINT id) {
-    const wchar_t* text = nullptr;
-    // With a zero size LoadStringW hands out a pointer into the resource
-    // itself (not NUL-terminated) and its length; the ANSI form cannot.
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
-    if (length <= 0 || !text)
-        return std::string();
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0)
-        return std::string();
-    std::string result(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], bytes, nullptr, nullptr);
-    return result;
-}
+std::string LoadResourceString(UINT id) { return LoadStringUtf8(GetModuleHandleW(nullptr), id); }
 
 }  // namespace ui

@@ -61,8 +61,8 @@ void DisableMaximizeAndClose(HWND dialog);
 // foregroundControl (their focus rules refuse it for the dialog itself).
 void BringPageForward(HWND dialog, int foregroundControl);
 
-// String resource id of this program, sized to its length; empty when
-// missing.
+// String resource id of this program as UTF-8, in the thread's resource
+// language, sized to its length; empty when missing.
 std::string LoadResourceString(UINT id);
 
 }  // namespace ui

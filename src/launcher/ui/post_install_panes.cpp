@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/browsers.h"
+#include "foundation/ui_text.h"
 #include "foundation/window_utils.h"
 #include "launcher/security_prompts_internal.h"
 
@@ -136,8 +137,7 @@ bool CSetupComplete::ConfirmBrowserRestart(HWND owner) {
     const std::string text = ui::LoadResourceString(2062);
     const std::string caption = ui::LoadResourceString(2061);
     // 0x131: OK/Cancel, exclamation icon, Cancel as the default button.
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OKCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON2) ==
-           IDOK;
+    return MessageBoxUtf8(owner, text, caption, MB_OKCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDOK;
 }
 
 bool CSetupComplete::visible(int id) const {
@@ -172,7 +172,7 @@ BOOL CSetupComplete::onInitDialog(HWND, LPARAM) {
     // from WM_CTLCOLORSTATIC repaints the control and asks again.
     for (int title : {3037, 3050, 3049}) {
         const UINT text = SetupCompleteTitleString(title, record);
-        SetDlgItemTextA(hwnd(), title, text ? ui::LoadResourceString(text).c_str() : "");
+        SetWindowTextUtf8(item(title), text ? ui::LoadResourceString(text) : std::string());
     }
     const std::string updateUrl = ui::LoadResourceString(2063);
     std::strncpy(updateSettingsUrl_, updateUrl.c_str(), sizeof updateSettingsUrl_ - 1);

@@ -4,6 +4,7 @@
 
 #include "foundation/logger.h"
 #include "foundation/tstrings.h"
+#include "foundation/ui_text.h"
 #include "foundation/window_utils.h"
 #include "launcher/vendor_registry.h"
 
@@ -44,8 +45,8 @@ void CWelcomeDialog::releaseDrawing() {
 
 BOOL CWelcomeDialog::onInitDialog(HWND, LPARAM) {
     brush_ = CreateSolidBrush(kPageColor);
-    SetDlgItemTextA(hwnd(), kTitle, loadString(module(), kTitleText).c_str());
-    SetDlgItemTextA(hwnd(), kBody, loadString(module(), kBodyText).c_str());
+    SetWindowTextUtf8(item(kTitle), loadString(module(), kTitleText));
+    SetWindowTextUtf8(item(kBody), loadString(module(), kBodyText));
     if (hideChangeFolderOption)
         ::ShowWindow(item(kChangeFolderBox), SW_HIDE);
     if (changeFolder)

@@ -1,0 +1,212 @@
+// The launchers' resources in every UI language: each string table holds
+// every English string with the same printf conversions, translated; each
+// dialog exists in each language with the English controls and unique
+// mnemonics; the chosen language picks strings and dialogs alike; and both
+// launcher programs carry all of it.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "foundation/locale.h"
+#include "foundation/tstrings.h"
+#include "foundation/ui_text.h"
+#include "launcher/launcher_run.h"
+#include "launcher/ui/dialog_impl.h"
+
+namespace {
+
+constexpr LANGID kEnglish = 1033;
+
+// Strings that stay the same in every language: web addresses, and the three
+// message ids the configuration logs as their own names.
+bool sameInEveryLanguage(UINT id, const std::wstring& english) {
+    return english.compare(0, 4, L"http") == 0 || id == 3083 || id == 3084 || id == 3086;
+}
+
+std::vector<LANGID> uiLanguages() {
+    struct Collect : Locale::LocaleObserver {
+        std::vector<LANGID> ids;
+        bool operator()(const Locale& locale) override {
+            ids.push_back(locale.getLangId());
+            return true;
+        }
+    } collect;
+    Locale::enumerateSupported(collect);
+    return collect.ids;
+}
+
+BOOL CALLBACK addBlock(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::set<UINT>*>(param)->insert(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+    return TRUE;
+}
+
+// The string table of module in exactly language (no fallback), by id.
+std::map<UINT, std::wstring> stringTable(HMODULE module, LANGID language) {
+    std::set<UINT> blocks;
+    EnumResourceNamesW(module, MAKEINTRESOURCEW(6), &addBlock, reinterpret_cast<LONG_PTR>(&blocks));
+    std::map<UINT, std::wstring> table;
+    for (UINT block : blocks) {
+        HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(block), language);
+        if (!found)
+            continue;
+        const wchar_t* p = static_cast<const wchar_t*>(LockResource(LoadResource(module, found)));
+        for (UINT i = 0; i < 16; ++i) {
+            const UINT length = *p++;
+            if (length > 0)
+                table[(block - 1) * 16 + i] = std::wstring(p, length);
+            p += length;
+        }
+    }
+    return table;
+}
+
+// The printf conversions of text in order ("s", "d", "ld", ...); "%%" is
+// text.
+std::vector<std::wstring> conversions(const std::wstring& text) {
+    std::vector<std::wstring> found;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'%')
+            continue;
+        if (i + 1 < text.size() && text[i + 1] == L'%') {
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        while (j < text.size() && wcschr(L"-+ #0123456789.*", text[j]))
+            ++j;
+        std::wstring conversion;
+        while (j < text.size() && wcschr(L"hlLqjzt", text[j]))
+            conversion += text[j++];
+        if (j < text.size())
+            conversion += text[j];
+        found.push_back(conversion);
+        i = j;
+    }
+    return found;
+}
+
+std::string utf8(const std::wstring& text) { return tstrings::toUtf8(text); }
+
+std::string languageName(LANGID language) { return std::to_string(language); }
+
+// The launcher programs beside the test, loaded for their resources only.
+class LauncherImage {
+public:
+    explicit LauncherImage(const char* name) : name_(name) {
+        module_ = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+    }
+    ~LauncherImage() {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    HMODULE get() const { return module_; }
+    const char* name() const { return name_; }
+
+private:
+    const char* name_;
+    HMODULE module_ = nullptr;
+};
+
+void expectCompleteTables(HMODULE module, const char* programName) {
+    const std::map<UINT, std::wstring> english = stringTable(module, kEnglish);
+    ASSERT_FALSE(english.empty()) << programName << " carries no English string table";
+    for (LANGID language : uiLanguages()) {
+        if (language == kEnglish)
+            continue;
+        const std::map<UINT, std::wstring> translated = stringTable(module, language);
+        for (const auto& entry : english) {
+            const UINT id = entry.first;
+            SCOPED_TRACE(std::string(programName) + " language " + languageName(language) + " string " +
+                         std::to_string(id));
+            auto found = translated.find(id);
+            ASSERT_NE(found, translated.end()) << "missing";
+            const std::wstring& text = found->second;
+            EXPECT_EQ(conversions(text), conversions(entry.second)) << utf8(text);
+            if (sameInEveryLanguage(id, entry.second)) {
+                EXPECT_EQ(text, entry.second);
+            } else {
+                EXPECT_NE(text, entry.second) << "left in English";
+            }
+            // U+FFFD comes from a file read in the wrong code page.
+            EXPECT_EQ(text.find(L'\xFFFD'), std::wstring::npos) << utf8(text);
+        }
+        for (const auto& entry : translated)
+            EXPECT_TRUE(english.count(entry.first)) << "string " << entry.first << " only in " << language;
+    }
+}
+
+TEST(StringTables, EveryLanguageHasEveryEnglishStringWithItsConversions) {
+    expectCompleteTables(GetModuleHandleW(nullptr), "the test program");
+}
+
+TEST(StringTables, BothLaunchersCarryEveryLanguage) {
+    for (const char* program : {"kessa-setup.exe", "vindel-setup.exe"}) {
+        LauncherImage image(program);
+        ASSERT_NE(image.get(), nullptr) << program;
+        expectCompleteTables(image.get(), program);
+    }
+}
+
+class LanguageReset : public ::testing::Test {
+protected:
+    void TearDown() override { UseUiLanguage(kEnglish); }
+};
+
+struct Sample {
+    LANGID language;
+    UINT id;
+    const char* text;
+};
+
+// A few strings per language, as the chosen UI language's LoadString reads
+// them: welcome title, error-box caption, the configuration's caption and a
+// message box of the main flow.
+const Sample kSamples[] = {
+    {1033, 2037, "Welcome to Tolva"},
+    {1033, 3073, "Tolva Installation Not Completed"},
+    {2052, 2037, "欢迎使用 Tolva"},
+    {2052, 3072, "错误代码: %d"},
+    {1041, 2037, "Tolva へようこそ"},
+    {1041, 3073, "Tolva のインストールが完了しませんでした"},
+    {1041, 116, "Tolva のインストール中"},
+    {1028, 2037, "歡迎使用 Tolva"},
+    {1028, 2043, "Tolva 安裝程式"},
+    {1031, 2037, "Willkommen bei Tolva"},
+    {1031, 3079,
+     "Tolva kann nicht installiert werden.\n\nDie Konfigurationsdatei %s ist in Zeile %s fehlerhaft.\n"
+     "Überprüfen Sie die Daten und die Formatierung der Datei."},
+    {1031, 2050, "Erneute Installation nicht möglich"},
+    {1034, 2037, "Bienvenido a Tolva"},
+    {1034, 2043, "Instalación de Tolva"},
+    {1036, 2037, "Bienvenue dans Tolva"},
+    {1036, 3072, "Code d'erreur : %d"},
+    {1040, 2037, "Benvenuti in Tolva"},
+    {1040, 2061, "Installazione di Tolva - Riavvia browser"},
+    {1042, 2037, "Tolva에 오신 것을 환영합니다"},
+    {1042, 2042, "Tolva %s 설치를 취소하시겠습니까?"},
+    {1046, 2037, "Bem-vindo ao Tolva"},
+    {1046, 115, "Aviso - Instalador do Tolva"},
+    {1053, 2037, "Välkommen till Tolva"},
+    {1053, 3073, "Installationen av Tolva slutfördes inte"},
+    // A language without resources of its own reads English (Russian).
+    {1049, 2037, "Welcome to Tolva"},
+};
+
+TEST_F(LanguageReset, LoadString_ReadsTheChosenLanguage) {
+    for (const Sample& sample : kSamples) {
+        SCOPED_TRACE(std::to_string(sample.language) + " string " + std::to_string(sample.id));
+        UseUiLanguage(sample.language);
+        EXPECT_EQ(LoadStringUtf8(GetModuleHandleW(nullptr), sample.id), sample.text);
+    }
+}
+
+}  // namespace
