@@ -64,7 +64,7 @@ BOOL CWelcomeDialog::onInitDialog(HWND, LPARAM) {
     bringPageForward(hwnd(), item(IDOK));
     // Install, the default button, takes the focus, so Enter installs; the
     // dialog manager's own choice would be the first tab stop, a link.
-    SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDOK)), TRUE);
+    focusDefaultButton(hwnd(), IDOK);
     return FALSE;
 }
 
