@@ -1,5 +1,9 @@
 #include "foundation/window_utils.h"
 
+#include <commctrl.h>
+
+#include <cwchar>
+#include <cwctype>
 #include <vector>
 
 #include "foundation/handle_release.h"
@@ -21,22 +25,45 @@ std::string dialogFace(const std::string& country, int osClass) {
     return "Segoe UI";
 }
 
-LinkMarkup makeLinkMarkup(const std::wstring& text, const std::wstring& address) {
+namespace {
+
+// Position of tag in text at or after from, ignoring the case of its letters.
+size_t findTag(const std::wstring& text, const wchar_t* tag, size_t from) {
+    const size_t length = wcslen(tag);
+    for (size_t at = from; at + length <= text.size(); ++at) {
+        size_t i = 0;
+        while (i < length && towlower(text[at + i]) == towlower(tag[i]))
+            ++i;
+        if (i == length)
+            return at;
+    }
+    return std::wstring::npos;
+}
+
+LinkMarkup splitAt(const std::wstring& text, size_t open, size_t openLength, size_t close, size_t closeLength) {
     LinkMarkup result;
-    const size_t open = text.find(L"<l>");
-    if (open == std::wstring::npos)
-        return result;
-    // A "</l>" before the "<l>" is text, not the end of the link.
-    const size_t close = text.find(L"</l>", open + 3);
-    if (close == std::wstring::npos)
-        return result;
     const std::wstring before = text.substr(0, open);
-    const std::wstring inside = text.substr(open + 3, close - open - 3);
-    const std::wstring after = text.substr(close + 4);
+    const std::wstring inside = text.substr(open + openLength, close - open - openLength);
+    const std::wstring after = text.substr(close + closeLength);
     result.found = true;
-    result.text = before + L"<A HREF=\"" + address + L"\">" + inside + L"</A>" + after;
+    result.text = before + L"<a>" + inside + L"</a>" + after;
     result.visible = before + inside + after;
     return result;
+}
+
+}  // namespace
+
+LinkMarkup makeLinkMarkup(const std::wstring& text) {
+    // A closing tag before the opening one is text, not the end of the link.
+    const size_t open = text.find(L"<l>");
+    const size_t close = open == std::wstring::npos ? open : text.find(L"</l>", open + 3);
+    if (close != std::wstring::npos)
+        return splitAt(text, open, 3, close, 4);
+    const size_t anchor = findTag(text, L"<a>", 0);
+    const size_t anchorEnd = anchor == std::wstring::npos ? anchor : findTag(text, L"</a>", anchor + 3);
+    if (anchorEnd != std::wstring::npos)
+        return splitAt(text, anchor, 3, anchorEnd, 4);
+    return LinkMarkup();
 }
 
 }  // namespace window_utils_internal
@@ -99,6 +126,9 @@ bool ApplyLinkMarkup(HWND control, const char* address, int fit) {
     std::vector<wchar_t> buffer(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
     const int got = GetWindowTextW(control, buffer.data(), static_cast<int>(buffer.size()));
     const std::wstring text(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
+    const window_utils_internal::LinkMarkup markup = window_utils_internal::makeLinkMarkup(text);
+    if (!markup.found)
+        return false;
     std::wstring wideAddress;
     try {
         wideAddress = tstrings::toUtf16(address);
@@ -106,10 +136,24 @@ bool ApplyLinkMarkup(HWND control, const char* address, int fit) {
         TDS_LOG_EXCEPTION("ApplyLinkMarkup", e);
         return false;
     }
-    const window_utils_internal::LinkMarkup markup = window_utils_internal::makeLinkMarkup(text, wideAddress);
-    if (!markup.found)
+    LITEM item = {};
+    if (wideAddress.size() >= sizeof item.szUrl / sizeof item.szUrl[0]) {
+        TDS_LOG_ERROR("ApplyLinkMarkup", "link address too long (%u characters)",
+                      static_cast<unsigned>(wideAddress.size()));
         return false;
-    SetWindowTextW(control, markup.text.c_str());
+    }
+    // The link control takes an "href" only from markup it parsed when it
+    // was created (Wine's drops it from text set later, and shows the tag
+    // as text), so the item is a bare anchor and gets its address here.
+    if (markup.text != text)
+        SetWindowTextW(control, markup.text.c_str());
+    item.mask = LIF_ITEMINDEX | LIF_URL;
+    item.iLink = 0;
+    wcsncpy(item.szUrl, wideAddress.c_str(), sizeof item.szUrl / sizeof item.szUrl[0] - 1);
+    if (!SendMessageW(control, LM_SETITEM, 0, reinterpret_cast<LPARAM>(&item))) {
+        TDS_LOG_ERROR("ApplyLinkMarkup", "LM_SETITEM failed: the control is not a link control");
+        return false;
+    }
 
     if (fit == 1) {
         HDC dc = GetDC(control);

@@ -21,10 +21,14 @@ int ShutdownProcess(DWORD processId, DWORD timeoutMs, bool destroyWindows);
 // Null when the font cannot be made.
 HFONT CreateDialogFont(int pointSize, bool bold, bool underline);
 
-// Turns "<l>text</l>" in the control's text into a SysLink anchor
-// '<A HREF="address">text</A>' (address in UTF-8). The first "</l>" after the
-// first "<l>" closes the link; without both the control is left alone. With
-// fit 1, a control wider than its visible text shrinks to the text's width
-// and height, keeps its top and is centred in its parent's client area.
-// Returns whether a link was made; false for a null control or address.
+// Makes the link of a link control (SysLink) lead to address (UTF-8): the
+// "<l>text</l>" markup of its text (the first "</l>" after the first "<l>")
+// becomes a bare item "<a>text</a>", or a bare "<a>text</a>" item already
+// there is kept, and the item's address is set with LM_SETITEM. Without
+// either markup the control is left alone. With fit 1, a control wider than
+// its visible text (without the tags) shrinks to that text's width and
+// height, keeps its top and is centred in its parent's client area.
+// Returns whether the link was made: false for a null control or address,
+// no markup, an address too long for the control, or a control that is not
+// a link control.
 bool ApplyLinkMarkup(HWND control, const char* address, int fit);

@@ -14,10 +14,13 @@ std::string dialogFace(const std::string& country, int osClass);
 
 struct LinkMarkup {
     bool found = false;
-    std::wstring text;     // the new control text with the anchor
+    std::wstring text;     // the control text with one bare "<a>...</a>" item
     std::wstring visible;  // the text without the tags
 };
-// Splits text at the first "<l>" and the first "</l>" after it.
-LinkMarkup makeLinkMarkup(const std::wstring& text, const std::wstring& address);
+// Finds the link of a control's text: the first "<l>" and the first "</l>"
+// after it, which become "<a>" and "</a>"; or, without those, a bare
+// "<a>...</a>" item already there (tags in either case), kept as it is.
+// found is false when the text has neither.
+LinkMarkup makeLinkMarkup(const std::wstring& text);
 
 }  // namespace window_utils_internal

@@ -192,26 +192,33 @@ struct MarkupCase {
     const wchar_t* text;
     bool found;
     const wchar_t* result;
+    const wchar_t* visible;
 };
 
 class LinkMarkupTest : public ::testing::TestWithParam<MarkupCase> {};
 
-TEST_P(LinkMarkupTest, BuildsAnchor) {
-    const auto m = window_utils_internal::makeLinkMarkup(GetParam().text, L"https://x.example/");
+TEST_P(LinkMarkupTest, MakeLinkMarkup_BareItem) {
+    const auto m = window_utils_internal::makeLinkMarkup(GetParam().text);
     EXPECT_EQ(m.found, GetParam().found);
     if (m.found) {
         EXPECT_EQ(m.text, GetParam().result);
+        EXPECT_EQ(m.visible, GetParam().visible);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, LinkMarkupTest,
-    ::testing::Values(MarkupCase{L"Read <l>terms</l> now", true, L"Read <A HREF=\"https://x.example/\">terms</A> now"},
-                      MarkupCase{L"See <l>more</l>", true, L"See <A HREF=\"https://x.example/\">more</A>"},
+    ::testing::Values(MarkupCase{L"Read <l>terms</l> now", true, L"Read <a>terms</a> now", L"Read terms now"},
+                      MarkupCase{L"See <l>more</l>", true, L"See <a>more</a>", L"See more"},
                       // A "</l>" before the "<l>" is plain text.
-                      MarkupCase{L"a </l> b <l>c</l> d", true, L"a </l> b <A HREF=\"https://x.example/\">c</A> d"},
-                      MarkupCase{L"no tags", false, L""}, MarkupCase{L"only <l>open", false, L""},
-                      MarkupCase{L"close</l> then <l>open", false, L""}));
+                      MarkupCase{L"a </l> b <l>c</l> d", true, L"a </l> b <a>c</a> d", L"a </l> b c d"},
+                      // A bare item already in the text is kept as it is.
+                      MarkupCase{L"<a>Click here</a> for more", true, L"<a>Click here</a> for more",
+                                 L"Click here for more"},
+                      MarkupCase{L"Go <A>here</A>.", true, L"Go <a>here</a>.", L"Go here."},
+                      MarkupCase{L"no tags", false, L"", L""}, MarkupCase{L"only <l>open", false, L"", L""},
+                      MarkupCase{L"close</l> then <l>open", false, L"", L""},
+                      MarkupCase{L"only <a>open", false, L"", L""}));
 
 class ApplyLinkMarkupTest : public ::testing::Test {
 protected:
@@ -233,44 +240,69 @@ protected:
         SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
         return h;
     }
+    static SIZE textExtent(HWND control, const std::wstring& text) {
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        SIZE extent = {};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        return extent;
+    }
     HWND parent_ = nullptr;
 };
 
-TEST_F(ApplyLinkMarkupTest, SysLinkGetsTheAddressAndIsCentred) {
-    HWND link = child(WC_LINK, L"Read the <l>terms</l>.");
-    ASSERT_NE(link, nullptr);
-    ASSERT_TRUE(ApplyLinkMarkup(link, "https://www.tolva.example/terms", 1));
-    wchar_t buffer[256] = {};
-    GetWindowTextW(link, buffer, 256);
-    EXPECT_STREQ(buffer, L"Read the <A HREF=\"https://www.tolva.example/terms\">terms</A>.");
+// A link control made from either form of markup ends with one item that
+// leads to the address, shows only the visible text (the width the control
+// asks for is that of the text without tags) and is centred at that width.
+TEST_F(ApplyLinkMarkupTest, ApplyLinkMarkup_LinkItemWithAddressCentred) {
+    for (const wchar_t* markup : {L"Read the <l>terms</l>.", L"Read the <a>terms</a>."}) {
+        SCOPED_TRACE(testing::Message() << "markup " << tstrings::toUtf8(markup));
+        HWND link = child(WC_LINK, markup);
+        ASSERT_NE(link, nullptr);
+        ASSERT_TRUE(ApplyLinkMarkup(link, "https://www.tolva.example/terms", 1));
 
-    HDC dc = GetDC(link);
-    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    SIZE extent = {};
-    GetTextExtentPoint32W(dc, L"Read the terms.", 15, &extent);
-    SelectObject(dc, old);
-    ReleaseDC(link, dc);
-    RECT r = {};
-    GetWindowRect(link, &r);
-    MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.right - r.left, extent.cx);
-    EXPECT_EQ(r.bottom - r.top, extent.cy);
-    EXPECT_EQ(r.left, (400 - extent.cx) / 2);
-    EXPECT_EQ(r.top, 30);
+        LITEM item = {};
+        item.mask = LIF_ITEMINDEX | LIF_URL;
+        item.iLink = 0;
+        ASSERT_TRUE(SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
+        EXPECT_STREQ(item.szUrl, L"https://www.tolva.example/terms");
+        LITEM second = {};
+        second.mask = LIF_ITEMINDEX | LIF_URL;
+        second.iLink = 1;
+        EXPECT_FALSE(SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&second))) << "one item only";
+
+        const SIZE extent = textExtent(link, L"Read the terms.");
+        // LM_GETIDEALSIZE (MinGW names it only LM_GETIDEALHEIGHT): the size the
+        // control needs for what it shows.
+        SIZE ideal = {};
+        SendMessageW(link, LM_GETIDEALHEIGHT, 1000, reinterpret_cast<LPARAM>(&ideal));
+        EXPECT_LE(ideal.cx, extent.cx + 2) << "the control shows more than the visible text";
+        EXPECT_GE(ideal.cx, extent.cx - 2);
+
+        RECT r = {};
+        GetWindowRect(link, &r);
+        MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.right - r.left, extent.cx);
+        EXPECT_EQ(r.bottom - r.top, extent.cy);
+        EXPECT_EQ(r.left, (400 - extent.cx) / 2);
+        EXPECT_EQ(r.top, 30);
+        DestroyWindow(link);
+    }
 }
 
-TEST_F(ApplyLinkMarkupTest, StaticTextWithoutFitKeepsItsPlace) {
-    HWND text = child(L"STATIC", L"Go <l>here</l>");
-    ASSERT_TRUE(ApplyLinkMarkup(text, "https://a.example/", 0));
+TEST_F(ApplyLinkMarkupTest, ApplyLinkMarkup_WithoutFitKeepsItsPlace) {
+    HWND link = child(WC_LINK, L"Go <l>here</l>");
+    ASSERT_TRUE(ApplyLinkMarkup(link, "https://a.example/", 0));
     wchar_t buffer[128] = {};
-    GetWindowTextW(text, buffer, 128);
-    EXPECT_STREQ(buffer, L"Go <A HREF=\"https://a.example/\">here</A>");
+    GetWindowTextW(link, buffer, 128);
+    EXPECT_STREQ(buffer, L"Go <a>here</a>");
     RECT r = {};
-    GetWindowRect(text, &r);
+    GetWindowRect(link, &r);
     EXPECT_EQ(r.right - r.left, 300);
 }
 
-TEST_F(ApplyLinkMarkupTest, NoMarkupOrNullLeavesControlAlone) {
+TEST_F(ApplyLinkMarkupTest, ApplyLinkMarkup_RefusedLeavesControlAlone) {
     HWND text = child(L"STATIC", L"plain </l> text");
     EXPECT_FALSE(ApplyLinkMarkup(text, "https://a.example/", 1));
     wchar_t buffer[64] = {};
@@ -278,6 +310,17 @@ TEST_F(ApplyLinkMarkupTest, NoMarkupOrNullLeavesControlAlone) {
     EXPECT_STREQ(buffer, L"plain </l> text");
     EXPECT_FALSE(ApplyLinkMarkup(nullptr, "https://a.example/", 1));
     EXPECT_FALSE(ApplyLinkMarkup(text, nullptr, 1));
+
+    // A static control cannot hold a link, and an address longer than a
+    // link item holds is not cut.
+    HWND notALink = child(L"STATIC", L"Go <a>here</a>");
+    EXPECT_FALSE(ApplyLinkMarkup(notALink, "https://a.example/", 1));
+    HWND link = child(WC_LINK, L"Go <a>here</a>");
+    const std::string tooLong = "https://a.example/" + std::string(L_MAX_URL_LENGTH, 'x');
+    EXPECT_FALSE(ApplyLinkMarkup(link, tooLong.c_str(), 1));
+    RECT r = {};
+    GetWindowRect(link, &r);
+    EXPECT_EQ(r.right - r.left, 300);
 }
 
 }  // namespace

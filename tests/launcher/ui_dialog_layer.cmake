@@ -16,3 +16,20 @@ if(WIN32)
                RESOURCE_LOCK registry-hklm-tolvasoft
                TIMEOUT 180)
 endif()
+
+# Every page with sample data, held up for scripts/screenshots.sh.
+if(WIN32)
+  tds_add_helper(page_gallery SOURCES page_gallery.cpp GUI LIBS launcher)
+  set_target_properties(page_gallery PROPERTIES OUTPUT_NAME page-gallery)
+endif()
+
+# Every page for real under Xvfb: focus and Enter, the frame, what the pages
+# draw, and each link through a click to the stand-in default browser.
+if(WIN32)
+  tds_add_test(launcher_page_links_test SOURCES page_links_test.cpp
+               LIBS launcher test_common
+               DEPENDS fake_chrome
+               RESOURCE_LOCK registry-hklm-classes-html desktop-user-shortcut browser-processes
+                             operation-record
+               TIMEOUT 300)
+endif()

@@ -3,6 +3,7 @@
 // the test thread shows, press its buttons, and answer message boxes.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <thread>
@@ -73,6 +74,20 @@ inline std::string itemText(HWND dialog, int id) {
     char text[1024] = {};
     GetDlgItemTextA(dialog, id, text, sizeof(text));
     return text;
+}
+
+// The address of link item index of the link control id of dialog (UTF-8,
+// our addresses are ASCII); empty when the control has no such item.
+inline std::string linkAddress(HWND dialog, int id, int index = 0) {
+    LITEM item = {};
+    item.mask = LIF_ITEMINDEX | LIF_URL;
+    item.iLink = index;
+    if (!SendDlgItemMessageW(dialog, id, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)))
+        return std::string();
+    std::string address;
+    for (const wchar_t* c = item.szUrl; *c; ++c)
+        address += static_cast<char>(*c);
+    return address;
 }
 
 // Runs body on a thread of its own and joins it at scope end.

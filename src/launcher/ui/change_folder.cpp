@@ -46,6 +46,13 @@ std::string SuggestedInstallFolder() {
     return tstrings::format("%s\\Tolva\\kessa%s\\", size == 0 ? "" : data, kRuntimeVersion);
 }
 
+std::string DisplayedFolder(const std::string& folder) {
+    std::string shown = folder;
+    while (shown.size() > 1 && shown.back() == '\\' && !(shown.size() == 3 && shown[1] == ':'))
+        shown.pop_back();
+    return shown;
+}
+
 CChangeFolder::CChangeFolder() {
     std::string initial;
     try {
@@ -92,8 +99,9 @@ BOOL CChangeFolder::onInitDialog(HWND, LPARAM) {
     } texts[] = {{kClickChange, font10_}, {kInstallTo, font10_}, {kFolderText, font8_}, {kTitle, bold12_}};
     for (const auto& text : texts)
         SendDlgItemMessageA(hwnd(), text.id, WM_SETFONT, reinterpret_cast<WPARAM>(text.font), FALSE);
-    SetDlgItemTextA(hwnd(), kFolderText, folder);
-    return TRUE;
+    SetDlgItemTextA(hwnd(), kFolderText, DisplayedFolder(folder).c_str());
+    focusDefaultButton(hwnd(), IDOK);
+    return FALSE;
 }
 
 bool CChangeFolder::onCommand(WORD id, WORD, HWND) {
@@ -141,7 +149,7 @@ void CChangeFolder::browse() {
         if (SHGetPathFromIDListA(chosen, path) && path[0] != '\0') {
             lstrcpynA(folder, path, sizeof folder);
             TDS_LOG_INFO("CChangeFolder::OnChange", "Selected Folder: %s\n", folder);
-            SetDlgItemTextA(hwnd(), kFolderText, folder);
+            SetDlgItemTextA(hwnd(), kFolderText, DisplayedFolder(folder).c_str());
         }
         CoTaskMemFree(chosen);
     }
@@ -162,7 +170,7 @@ HBRUSH CChangeFolder::onCtlColor(UINT message, HDC dc, HWND control) {
         SelectObject(dc, font10_);
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kFolderText:
-        setTextIfChanged(control, tstrings::fromAcp(folder));
+        setTextIfChanged(control, tstrings::fromAcp(DisplayedFolder(folder)));
         SelectObject(dc, font8_);
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kTitle:

@@ -51,4 +51,10 @@ private:
 // missing or unusable.
 std::string SuggestedInstallFolder();
 
+// The folder as the page shows it: without trailing backslashes, except
+// after a drive ("C:\"). The page shows it with a path ellipsis, which keeps
+// the text after the last backslash whole: with a trailing backslash that
+// would be nothing, and the version folder would be what is cut.
+std::string DisplayedFolder(const std::string& folder);
+
 }  // namespace ui

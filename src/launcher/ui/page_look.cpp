@@ -47,6 +47,7 @@ void MemoryBitmap::stretchTo(HDC dc, const RECT& rect) const {
     if (!dc_)
         return;
     SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
     StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dc_, 0, 0, width_, height_,
                SRCCOPY);
 }
@@ -85,6 +86,11 @@ bool bringPageForward(HWND dialog, HWND foregroundTarget) {
     SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     return true;
+}
+
+void focusDefaultButton(HWND dialog, int id) {
+    if (HWND button = GetDlgItem(dialog, id))
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
 }
 
 std::string loadString(HMODULE module, int id) { return LoadStringUtf8(module, static_cast<UINT>(id)); }

@@ -61,6 +61,11 @@ HBRUSH paintBanner(MemoryBitmap& banner, HMODULE module, HDC dc, HWND control);
 // sizing it, and true.
 bool bringPageForward(HWND dialog, HWND foregroundTarget);
 
+// Gives the focus to button id of dialog (WM_NEXTDLGCTL), which also makes
+// it the default button; the page's WM_INITDIALOG then answers FALSE. The
+// dialog manager's own choice is the first tab stop, often a link or Back.
+void focusDefaultButton(HWND dialog, int id);
+
 // String resource id of module as UTF-8, in the thread's resource language;
 // empty when it is missing.
 std::string loadString(HMODULE module, int id);

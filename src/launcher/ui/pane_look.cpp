@@ -74,6 +74,7 @@ void PaneLook::drawBanner(HDC dc, HWND control) {
     GetClientRect(control, &area);
     HGDIOBJ previous = SelectObject(memoryDc_, banner);
     SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
     StretchBlt(dc, 0, 0, area.right, area.bottom, memoryDc_, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     SelectObject(memoryDc_, previous);
 }

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "foundation/browsers.h"
 #include "foundation/ui_text.h"
 #include "foundation/window_utils.h"
 #include "launcher/security_prompts_internal.h"
@@ -65,7 +64,8 @@ BOOL CTolvaPluginDialog::onInitDialog(HWND, LPARAM) {
     ui::DisableMaximizeAndClose(hwnd());
     look_.applyFonts(hwnd(), {5001});
     ui::BringPageForward(hwnd(), IDOK);
-    return TRUE;
+    ui::focusDefaultButton(hwnd(), IDOK);
+    return FALSE;
 }
 
 bool CTolvaPluginDialog::onCommand(WORD id, WORD, HWND) {
@@ -97,7 +97,9 @@ BOOL CRestoreSecurityDialog::onInitDialog(HWND, LPARAM) {
     if (!moreInfoUrl_.empty())
         ApplyLinkMarkup(item(6005), moreInfoUrl_.c_str(), 1);
     ui::BringPageForward(hwnd(), IDOK);
-    return TRUE;
+    // Next, not the link (the first tab stop), takes the focus.
+    ui::focusDefaultButton(hwnd(), IDOK);
+    return FALSE;
 }
 
 void CRestoreSecurityDialog::endWith(int result) {
@@ -118,7 +120,7 @@ bool CRestoreSecurityDialog::onNotify(int id, NMHDR* header, LRESULT& result) {
     if (id != 6005 || !header || (header->code != NM_CLICK && header->code != NM_RETURN))
         return false;
     if (!moreInfoUrl_.empty())
-        browsers::launchDefault(moreInfoUrl_);
+        ui::openLink(moreInfoUrl_);  // an address of our own, plain ASCII
     result = 0;
     return true;
 }
@@ -184,7 +186,9 @@ BOOL CSetupComplete::onInitDialog(HWND, LPARAM) {
         if (HWND control = item(id))
             SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(look_.boldFont()), TRUE);
     ui::BringPageForward(hwnd(), IDCANCEL);
-    return TRUE;
+    // Close, the default button, takes the focus rather than Back.
+    ui::focusDefaultButton(hwnd(), IDCANCEL);
+    return FALSE;
 }
 
 HBRUSH CSetupComplete::onCtlColor(UINT message, HDC dc, HWND control) {
@@ -239,8 +243,11 @@ HBRUSH CSetupComplete::onCtlColor(UINT message, HDC dc, HWND control) {
     case 3043:
         if (!shown)
             break;
+        // They lie on the white band: a null brush would leave the page
+        // colour the dialog painted under them.
         SetBkMode(dc, TRANSPARENT);
-        return stock(NULL_BRUSH);
+        SetBkColor(dc, RGB(255, 255, 255));
+        return stock(WHITE_BRUSH);
     default:
         break;
     }
@@ -277,11 +284,11 @@ bool CSetupComplete::onCommand(WORD id, WORD code, HWND) {
         return true;
     case 3041:
         if (code == STN_CLICKED && updateSettingsUrl_[0])
-            browsers::launchDefault(updateSettingsUrl_);
+            ui::openLink(updateSettingsUrl_);
         return true;
     case 3046:
         if (code == STN_CLICKED)
-            browsers::launchDefault(kSecurityLevelUrl);
+            ui::openLink(kSecurityLevelUrl);
         return true;
     default:
         return false;

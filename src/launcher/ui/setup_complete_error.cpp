@@ -53,9 +53,9 @@ BOOL CSetupCompleteError::onInitDialog(HWND, LPARAM) {
     SendDlgItemMessageA(hwnd(), kTitle, WM_SETFONT, reinterpret_cast<WPARAM>(bold12_), FALSE);
     setTextIfChanged(item(kErrorCodeText),
                      tstrings::format(loadString(module(), kErrorCodeFormat).c_str(), static_cast<int>(errorCode)));
-    // Either way the dialog manager puts the focus on Close, the default button.
     bringPageForward(hwnd(), item(IDCANCEL));
-    return TRUE;
+    focusDefaultButton(hwnd(), IDCANCEL);
+    return FALSE;
 }
 
 bool CSetupCompleteError::onCommand(WORD id, WORD code, HWND) {

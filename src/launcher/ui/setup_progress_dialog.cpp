@@ -1,6 +1,7 @@
 #include "launcher/ui/setup_progress_dialog.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include "foundation/locale.h"
 #include "foundation/logger.h"
@@ -57,6 +58,11 @@ BOOL CSetupProgressDialog::ShowWindow(int command) {
 BOOL CSetupProgressDialog::onInitDialog(HWND, LPARAM) {
     backgroundBrush_ = CreateSolidBrush(kBackgroundColor);
     HWND bar = item(kBarControl);
+    // A themed bar draws in the theme's colours and ignores the colours
+    // below; with its theme off it draws in them. A blank class list turns
+    // the theme off on Windows and on Wine alike (Wine keeps the theme for an
+    // empty one).
+    SetWindowTheme(bar, L" ", L" ");
     PostMessageA(bar, CCM_SETBKCOLOR, 0, static_cast<LPARAM>(RGB(255, 255, 255)));
     PostMessageA(bar, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(kBarColor));
     PostMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, getRange()));
@@ -183,6 +189,10 @@ bool CSetupProgressDialog::drawBanner(HDC dc, HWND control) {
         return false;
     RECT client;
     GetClientRect(control, &client);
+    // The default stretch mode drops whole rows and columns of the banner,
+    // which shows as dark streaks; HALFTONE averages them.
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
     StretchBlt(dc, 0, 0, client.right, client.bottom, bannerDc_, 0, 0, bannerWidth_, bannerHeight_, SRCCOPY);
     return true;
 }

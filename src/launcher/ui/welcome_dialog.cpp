@@ -13,7 +13,6 @@ namespace ui {
 namespace {
 
 enum : int {
-    kHiddenButton = 7,
     kTitle = 1016,
     kBody = 1017,
     kChangeFolderBox = 1025,
@@ -63,11 +62,10 @@ BOOL CWelcomeDialog::onInitDialog(HWND, LPARAM) {
     ApplyLinkMarkup(item(kDataLink), loadString(module(), kDataAddress).c_str(), 1);
     ApplyLinkMarkup(item(kLicenseLink), loadString(module(), kLicenseAddress).c_str(), 1);
 
-    // The zero-size button takes the focus, so no control shows a focus
-    // frame when the page opens.
-    SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(kHiddenButton)), TRUE);
-    if (!bringPageForward(hwnd(), item(IDOK)))
-        return TRUE;
+    bringPageForward(hwnd(), item(IDOK));
+    // Install, the default button, takes the focus, so Enter installs; the
+    // dialog manager's own choice would be the first tab stop, a link.
+    focusDefaultButton(hwnd(), IDOK);
     return FALSE;
 }
 
@@ -93,9 +91,8 @@ bool CWelcomeDialog::onNotify(int id, NMHDR* header, LRESULT&) {
     if ((id != kDataLink && id != kLicenseLink) || !header ||
         (header->code != NM_CLICK && header->code != NM_RETURN))
         return false;
-    // The address the link was given from our own strings, not the one the
-    // control parsed back out of its markup (Wine's control hands back an
-    // empty address).
+    // The address comes from our own strings, the same one the item was
+    // given: what the control hands back is only as good as its markup.
     openLink(loadString(module(), id == kDataLink ? kDataAddress : kLicenseAddress));
     return true;
 }

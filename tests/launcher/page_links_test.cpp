@@ -1,0 +1,361 @@
+// Every page of kessa-setup, opened for real under Xvfb: the keyboard
+// focus and Enter, the frame size, and each link, from its item data to the
+// default browser (a stand-in browser registered for ".html") that a click
+// starts.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "common/test_util.h"
+#include "launcher/security_prompts.h"
+#include "launcher/ui/change_folder.h"
+#include "launcher/ui/post_install_panes.h"
+#include "launcher/ui/setup_complete_error.h"
+#include "launcher/ui/setup_progress_dialog.h"
+#include "launcher/ui/welcome_dialog.h"
+#include "launcher/ui_test_driver.h"
+
+namespace {
+
+// Shows page name with sample data on this thread, as the launcher does;
+// returns what the page ended with.
+INT_PTR showPage(const std::string& name) {
+    if (name == "welcome") {
+        ui::CWelcomeDialog page;
+        return page.DoModal(nullptr);
+    }
+    if (name == "folder") {
+        ui::CChangeFolder page;
+        return page.DoModal(nullptr);
+    }
+    if (name == "error") {
+        ui::CSetupCompleteError page;
+        page.errorCode = 1603;
+        return page.DoModal(nullptr);
+    }
+    if (name == "plugin") {
+        CTolvaPluginDialog page;
+        return page.ShowModal();
+    }
+    if (name == "restore") {
+        RestoreSecurityChoice choice;
+        choice.restoreShowBack = true;
+        CRestoreSecurityDialog page(&choice);
+        return page.ShowModal();
+    }
+    if (name == "complete") {
+        SetupCompleteData record;
+        record.showBack = true;
+        record.showSecurityLevelText = true;
+        CSetupComplete page(&record);
+        return page.ShowModal();
+    }
+    if (name == "progress") {
+        CSetupProgressDialog page(0);
+        return page.DoModal(nullptr);
+    }
+    ADD_FAILURE() << "no page " << name;
+    return -1;
+}
+
+HWND focusOf(HWND dialog) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+// Ends a page that a check left open, so the test goes on.
+void endPage(HWND dialog, int button) {
+    if (!IsWindow(dialog))
+        return;
+    uitest::pressButton(dialog, button);
+    uitest::waitGone(dialog, 5000);
+}
+
+// --- focus, Enter and the frame ------------------------------------------------
+
+struct FocusCase {
+    const char* page;
+    const char* title;
+    int defaultButton;
+};
+
+class PageFocus : public ::testing::TestWithParam<FocusCase> {};
+
+// Each page opens with the focus on its default button, in the wizard's
+// 333 x 218 frame, and Enter presses that button.
+TEST_P(PageFocus, ShowPage_DefaultButtonFocusedEnterPressesIt) {
+    const FocusCase& c = GetParam();
+    HWND focused = nullptr, expected = nullptr;
+    WORD defaultId = 0;
+    SIZE client = {}, frame = {};
+    bool endedByEnter = false;
+    INT_PTR result = 0;
+    {
+        uitest::Driver driver([&] {
+            HWND dialog = uitest::waitForDialog(c.title);
+            if (!dialog)
+                return;
+            Sleep(300);
+            expected = GetDlgItem(dialog, c.defaultButton);
+            focused = focusOf(dialog);
+            defaultId = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
+            RECT area = {};
+            GetClientRect(dialog, &area);
+            client = {area.right, area.bottom};
+            RECT units = {0, 0, 333, 218};
+            MapDialogRect(dialog, &units);
+            frame = {units.right, units.bottom};
+            // Enter as the keyboard sends it, to whatever has the focus.
+            HWND target = focused ? focused : dialog;
+            PostMessageA(target, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageA(target, WM_KEYUP, VK_RETURN, 0xC01C0001);
+            endedByEnter = uitest::waitGone(dialog, 3000);
+            endPage(dialog, c.defaultButton);
+        });
+        result = showPage(c.page);
+    }
+    EXPECT_NE(expected, nullptr);
+    EXPECT_EQ(focused, expected) << "the focus is not on the default button";
+    EXPECT_EQ(defaultId, c.defaultButton);
+    EXPECT_EQ(client.cx, frame.cx);
+    EXPECT_EQ(client.cy, frame.cy);
+    EXPECT_TRUE(endedByEnter) << "Enter did not end the page";
+    EXPECT_EQ(result, c.defaultButton);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, PageFocus,
+    ::testing::Values(FocusCase{"welcome", "Tolva Setup - Welcome", IDOK},
+                      FocusCase{"folder", "Tolva Setup - Destination Folder", IDOK},
+                      FocusCase{"error", "Tolva Setup - Incomplete", IDCANCEL},
+                      FocusCase{"plugin", "Tolva Setup - Browser Plug-in Disabled", IDOK},
+                      FocusCase{"restore", "Tolva Setup - Restore Security Prompts", IDOK},
+                      FocusCase{"complete", "Tolva Setup - Complete", IDCANCEL}),
+    [](const ::testing::TestParamInfo<FocusCase>& info) { return std::string(info.param.page); });
+
+// --- links ---------------------------------------------------------------------
+
+const char kHtmlKey[] = "Software\\Classes\\.html";
+const char kHtmlClassKey[] = "Software\\Classes\\TdsPageLinksHtml";
+
+std::string browserLog() { return testutil::besideExe("fake-browsers\\chrome\\browser.log"); }
+
+// Lines of the stand-in browser's log that hold address.
+int launchesOf(const std::string& address) {
+    const std::string text = testutil::readFileText(browserLog());
+    int count = 0;
+    for (size_t at = text.find(address); at != std::string::npos; at = text.find(address, at + 1))
+        ++count;
+    return count;
+}
+
+BOOL CALLBACK closeStandInBrowser(HWND window, LPARAM) {
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (std::string(title) == "Stand-in browser")
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+struct LinkCase {
+    const char* name;
+    const char* page;
+    const char* title;
+    int control;
+    bool linkControl;     // a SysLink; else a static text that reports clicks
+    const char* visible;  // what a SysLink shows
+    const char* before;   // its text before the link item
+    const char* address;
+    int endButton;
+};
+
+// ".html" opens with the stand-in browser while a test runs; the browser's
+// log and windows are cleared before and after.
+class PageLinks : public ::testing::TestWithParam<LinkCase> {
+protected:
+    void SetUp() override {
+        const std::string command = "\"" + testutil::besideExe("fake-browsers\\chrome\\chrome.exe") + "\" \"%1\"";
+        const std::string cls = "TdsPageLinksHtml";
+        testutil::setRawValue(HKEY_LOCAL_MACHINE, kHtmlKey, "", REG_SZ, cls.c_str(),
+                              static_cast<DWORD>(cls.size() + 1));
+        testutil::setRawValue(HKEY_LOCAL_MACHINE, std::string(kHtmlClassKey) + "\\shell\\open\\command", "", REG_SZ,
+                              command.c_str(), static_cast<DWORD>(command.size() + 1));
+        DeleteFileA(browserLog().c_str());
+    }
+    void TearDown() override {
+        EnumWindows(&closeStandInBrowser, 0);
+        Sleep(300);
+        DeleteFileA(browserLog().c_str());
+    }
+    testutil::ScopedRegBackup html_{HKEY_LOCAL_MACHINE, kHtmlKey};
+    testutil::ScopedRegBackup htmlClass_{HKEY_LOCAL_MACHINE, kHtmlClassKey};
+};
+
+SIZE textExtent(HWND control, const std::string& text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return extent;
+}
+
+// A click on each link of each page starts the default browser with the
+// link's address; a SysLink holds that address as its one item, shows its
+// text without markup, and answers Enter as a click.
+TEST_P(PageLinks, ClickLink_OpensItsAddressInTheDefaultBrowser) {
+    const LinkCase& c = GetParam();
+    std::string itemAddress, className;
+    int items = 0;
+    SIZE ideal = {}, visible = {}, shown = {};
+    bool opened = false, openedByEnter = false;
+    {
+        uitest::Driver driver([&] {
+            HWND dialog = uitest::waitForDialog(c.title);
+            if (!dialog)
+                return;
+            HWND link = GetDlgItem(dialog, c.control);
+            char cls[64] = {};
+            GetClassNameA(link, cls, sizeof cls);
+            className = cls;
+            RECT area = {};
+            GetClientRect(link, &area);
+            shown = {area.right, area.bottom};
+            POINT at = {4, area.bottom / 2};
+            if (c.linkControl) {
+                itemAddress = uitest::linkAddress(dialog, c.control, 0);
+                for (int i = 0; i < 4 && !uitest::linkAddress(dialog, c.control, i).empty(); ++i)
+                    ++items;
+                // The width the control needs for what it shows: the text
+                // without tags when the markup was understood.
+                SendMessageW(link, LM_GETIDEALHEIGHT, 2000, reinterpret_cast<LPARAM>(&ideal));
+                visible = textExtent(link, c.visible);
+                at.x = textExtent(link, c.before).cx + 4;
+            }
+            PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+            PostMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+            opened = testutil::waitFor([&] { return launchesOf(c.address) >= 1; }, 20000);
+            if (c.linkControl) {
+                SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link), TRUE);
+                PostMessageA(link, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+                openedByEnter = testutil::waitFor([&] { return launchesOf(c.address) >= 2; }, 20000);
+            }
+            endPage(dialog, c.endButton);
+        });
+        showPage(c.page);
+    }
+    EXPECT_TRUE(opened) << "no browser started with " << c.address << "; log: "
+                        << testutil::readFileText(browserLog());
+    if (!c.linkControl) {
+        EXPECT_EQ(className, "Static");
+        return;
+    }
+    EXPECT_EQ(className, "SysLink");
+    EXPECT_EQ(itemAddress, c.address);
+    EXPECT_EQ(items, 1);
+    EXPECT_NEAR(ideal.cx, visible.cx, 2) << "the link shows more than \"" << c.visible << "\"";
+    EXPECT_EQ(shown.cx, visible.cx) << "the control is not sized to its visible text";
+    EXPECT_TRUE(openedByEnter) << "Enter on the link opened nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, PageLinks,
+    ::testing::Values(
+        LinkCase{"WelcomeData", "welcome", "Tolva Setup - Welcome", 487001, true,
+                 "Click here for more information on what we do collect.", "", "https://www.tolva.example/data/",
+                 IDOK},
+        LinkCase{"WelcomeLicense", "welcome", "Tolva Setup - Welcome", 487002, true,
+                 "Click Install to accept the license agreement and install Tolva now.",
+                 "Click Install to accept the ", "https://www.tolva.example/license/", IDOK},
+        LinkCase{"RestoreMoreInformation", "restore", "Tolva Setup - Restore Security Prompts", 6005, true,
+                 "More information", "", "http://www.tolva.example/restoresecurityprompts/", IDOK},
+        LinkCase{"ErrorHelpCenter", "error", "Tolva Setup - Incomplete", 3069, false, "", "",
+                 "https://www.tolva.example/help/", IDCANCEL},
+        LinkCase{"CompleteUpdateSettings", "complete", "Tolva Setup - Complete", 3041, false, "", "",
+                 "http://www.tolva.example/autoupdate", IDCANCEL},
+        LinkCase{"CompleteSecurityLevel", "complete", "Tolva Setup - Complete", 3046, false, "", "",
+                 "http://www.tolva.example/securityminvalue/", IDCANCEL}),
+    [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+
+// --- what the pages draw -------------------------------------------------------
+
+// The colour at (x, y) of control as it paints itself into a bitmap of its
+// own (WM_PRINTCLIENT), whatever lies over it on the shared screen.
+COLORREF printedPixel(HWND control, int x, int y) {
+    RECT area = {};
+    GetClientRect(control, &area);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    const COLORREF colour = GetPixel(memory, x, y);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+TEST(PageLook, ProgressBar_DrawsInTheBarColour) {
+    COLORREF filled = 0, empty = 0;
+    SIZE client = {}, frame = {};
+    {
+        uitest::Driver driver([&] {
+            HWND dialog = uitest::waitForDialog("Tolva Setup - Progress");
+            if (!dialog)
+                return;
+            HWND bar = GetDlgItem(dialog, CSetupProgressDialog::kBarControl);
+            SendMessageA(bar, PBM_SETPOS, 500, 0);
+            RECT area = {};
+            GetClientRect(bar, &area);
+            filled = printedPixel(bar, area.right / 4, area.bottom / 2);
+            empty = printedPixel(bar, area.right * 3 / 4, area.bottom / 2);
+            GetClientRect(dialog, &area);
+            client = {area.right, area.bottom};
+            RECT units = {0, 0, 333, 218};
+            MapDialogRect(dialog, &units);
+            frame = {units.right, units.bottom};
+            endPage(dialog, IDCANCEL);
+        });
+        showPage("progress");
+    }
+    EXPECT_EQ(filled, RGB(50, 205, 50));
+    EXPECT_EQ(empty, RGB(255, 255, 255));
+    EXPECT_EQ(client.cx, frame.cx);
+    EXPECT_EQ(client.cy, frame.cy);
+}
+
+TEST(PageLook, RestartBox_OnTheBandsWhite) {
+    SetupCompleteData record;
+    record.restartBrowser = true;
+    record.ieRestart = true;
+    CSetupComplete page(&record);
+    COLORREF box = 0, note = 0;
+    {
+        uitest::Driver driver([&] {
+            HWND dialog = uitest::waitForDialog("Tolva Setup - Complete");
+            if (!dialog)
+                return;
+            RECT area = {};
+            GetClientRect(GetDlgItem(dialog, 3044), &area);
+            box = printedPixel(GetDlgItem(dialog, 3044), area.right - 3, area.bottom / 2);
+            GetClientRect(GetDlgItem(dialog, 3043), &area);
+            note = printedPixel(GetDlgItem(dialog, 3043), area.right - 3, area.bottom / 2);
+            endPage(dialog, IDCANCEL);
+        });
+        page.ShowModal();
+    }
+    EXPECT_EQ(box, RGB(255, 255, 255));
+    EXPECT_EQ(note, RGB(255, 255, 255));
+}
+
+}  // namespace
