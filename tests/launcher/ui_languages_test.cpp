@@ -25,6 +25,10 @@ namespace {
 
 constexpr LANGID kEnglish = 1033;
 
+// The dialogs of the launcher code: welcome, folder, error, progress,
+// completion, plug-in and restore pages.
+const int kDialogIds[] = {110, 113, 118, 4003, 117, 119, 120};
+
 // Strings that stay the same in every language: web addresses, and the three
 // message ids the configuration logs as their own names.
 bool sameInEveryLanguage(UINT id, const std::wstring& english) {
@@ -153,6 +157,12 @@ TEST(StringTables, BothLaunchersCarryEveryLanguage) {
         LauncherImage image(program);
         ASSERT_NE(image.get(), nullptr) << program;
         expectCompleteTables(image.get(), program);
+        for (LANGID language : uiLanguages()) {
+            for (int id : kDialogIds) {
+                EXPECT_NE(FindResourceExW(image.get(), MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(id), language), nullptr)
+                    << program << " dialog " << id << " language " << language;
+            }
+        }
     }
 }
 
@@ -206,6 +216,110 @@ TEST_F(LanguageReset, LoadString_ReadsTheChosenLanguage) {
         SCOPED_TRACE(std::to_string(sample.language) + " string " + std::to_string(sample.id));
         UseUiLanguage(sample.language);
         EXPECT_EQ(LoadStringUtf8(GetModuleHandleW(nullptr), sample.id), sample.text);
+    }
+}
+
+struct DialogControls {
+    std::wstring caption;
+    std::multiset<int> ids;
+    std::map<int, std::wstring> texts;
+};
+
+BOOL CALLBACK collectChild(HWND child, LPARAM param) {
+    auto* controls = reinterpret_cast<DialogControls*>(param);
+    const int id = GetDlgCtrlID(child);
+    controls->ids.insert(id);
+    wchar_t text[1024] = {};
+    GetWindowTextW(child, text, 1024);
+    controls->texts[id] = text;
+    return TRUE;
+}
+
+INT_PTR CALLBACK plainDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// Dialog id created from its template in exactly language, hidden, and read.
+bool readDialog(int id, LANGID language, DialogControls& out) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(id), language);
+    if (!found)
+        return false;
+    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, found)));
+    HWND dialog = CreateDialogIndirectParamW(module, dialogTemplate, nullptr, &plainDialog, 0);
+    if (!dialog)
+        return false;
+    wchar_t caption[256] = {};
+    GetWindowTextW(dialog, caption, 256);
+    out.caption = caption;
+    EnumChildWindows(dialog, &collectChild, reinterpret_cast<LPARAM>(&out));
+    DestroyWindow(dialog);
+    return true;
+}
+
+// The mnemonic of a control text: the character after a single "&".
+wchar_t mnemonic(const std::wstring& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != L'&')
+            continue;
+        if (text[i + 1] == L'&') {
+            ++i;
+            continue;
+        }
+        return static_cast<wchar_t>(towupper(text[i + 1]));
+    }
+    return 0;
+}
+
+TEST(DialogTemplates, LoadInEveryLanguageWithTheEnglishControls) {
+    INITCOMMONCONTROLSEX init = {sizeof init, ICC_WIN95_CLASSES | ICC_LINK_CLASS};
+    InitCommonControlsEx(&init);
+    for (int id : kDialogIds) {
+        DialogControls english;
+        ASSERT_TRUE(readDialog(id, kEnglish, english)) << "dialog " << id;
+        for (LANGID language : uiLanguages()) {
+            SCOPED_TRACE("dialog " + std::to_string(id) + " language " + languageName(language));
+            DialogControls translated;
+            ASSERT_TRUE(readDialog(id, language, translated));
+            EXPECT_EQ(translated.ids, english.ids);
+            EXPECT_FALSE(translated.caption.empty());
+            if (language != kEnglish) {
+                EXPECT_NE(translated.caption, english.caption) << utf8(translated.caption);
+            }
+            std::map<wchar_t, int> mnemonics;
+            for (const auto& control : translated.texts) {
+                const std::wstring& englishText = english.texts[control.first];
+                if (!englishText.empty()) {
+                    EXPECT_FALSE(control.second.empty()) << "control " << control.first;
+                    if (language != kEnglish) {
+                        EXPECT_NE(control.second, englishText) << "control " << control.first << " left in English";
+                    }
+                }
+                EXPECT_EQ(mnemonic(control.second) != 0, mnemonic(englishText) != 0)
+                    << "control " << control.first << ": " << utf8(control.second);
+                if (const wchar_t key = mnemonic(control.second)) {
+                    EXPECT_EQ(mnemonics.count(key), 0u)
+                        << "mnemonic " << utf8(std::wstring(1, key)) << " of control " << control.first
+                        << " also on control " << mnemonics[key];
+                    mnemonics[key] = control.first;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(LanguageReset, FindResource_TakesTheChosenLanguageOrEnglish) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    for (LANGID language : {LANGID(1041), LANGID(1031), LANGID(1053), LANGID(1049)}) {
+        UseUiLanguage(language);
+        EXPECT_EQ(ui::dialogLanguage(), language);
+        // What the dialog layer and FindResource find for the welcome page is
+        // that language's template, English for a language without one.
+        const LANGID expected = language == 1049 ? kEnglish : language;
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(110), MAKEINTRESOURCEW(5));
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(LockResource(LoadResource(module, found)),
+                  LockResource(LoadResource(
+                      module, FindResourceExW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(110), expected))))
+            << language;
     }
 }
 
