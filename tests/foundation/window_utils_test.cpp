@@ -114,7 +114,7 @@ TEST(CreateDialogFont_Real, HeightWeightAndUnderline) {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     char country[128] = {};
-    GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGCOUNTRY, country, sizeof country);
+    GetLocaleInfoA(GetThreadLocale(), LOCALE_SENGCOUNTRY, country, sizeof country);
     for (bool bold : {false, true}) {
         HFONT font = CreateDialogFont(9, bold, !bold);
         ASSERT_NE(font, nullptr);
@@ -128,6 +128,28 @@ TEST(CreateDialogFont_Real, HeightWeightAndUnderline) {
         EXPECT_EQ(std::string(lf.lfFaceName), window_utils_internal::dialogFace(country, SysInfo::getWindowsVersion()));
         DeleteObject(font);
     }
+}
+
+// The face follows the thread's locale, which the launchers set to the UI
+// language they chose, whatever the system's own country.
+TEST(CreateDialogFont_Real, FaceFollowsTheThreadLocale) {
+    const LCID before = GetThreadLocale();
+    const struct {
+        LANGID language;
+        const char* country;
+    } cases[] = {{1041, "Japan"},   {1042, "Korea"},   {2052, "China"},
+                 {1028, "Taiwan"},  {1031, "Germany"}, {1033, "United States"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetThreadLocale(MAKELCID(c.language, SORT_DEFAULT)));
+        HFONT font = CreateDialogFont(10, false, false);
+        ASSERT_NE(font, nullptr);
+        LOGFONTA lf = {};
+        GetObjectA(font, sizeof lf, &lf);
+        DeleteObject(font);
+        EXPECT_EQ(std::string(lf.lfFaceName), window_utils_internal::dialogFace(c.country, SysInfo::getWindowsVersion()))
+            << c.language;
+    }
+    SetThreadLocale(before);
 }
 
 class RegistryViewTest : public ::testing::Test {
