@@ -1,5 +1,7 @@
 #include "scrub/latest_version_document.h"
 
+#include <windows.h>
+
 #include <memory>
 
 #include "foundation/http_connection.h"
@@ -43,6 +45,21 @@ std::string familyId(const TolvaVersion& version) {
 namespace internal {
 
 std::string latestVersionDocumentUrl() {
+#ifdef TDS_TEST_BUILD
+    // Test builds fetch the document from a local server when the vendor key
+    // names one; shipped builds have no such switch.
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TolvaSoft", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char configured[512] = {};
+        DWORD size = sizeof configured - 1;
+        DWORD type = 0;
+        const LONG read = RegQueryValueExA(key, "LatestVersionXmlURL", nullptr, &type,
+                                           reinterpret_cast<BYTE*>(configured), &size);
+        RegCloseKey(key);
+        if (read == ERROR_SUCCESS && type == REG_SZ && configured[0] != '\0')
+            return configured;
+    }
+#endif
     return std::string(online_endpoints::kDownloadServerUrl) + kDocumentPath;
 }
 

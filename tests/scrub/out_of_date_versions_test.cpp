@@ -169,9 +169,18 @@ TEST_F(OutOfDateVersionsTest, GetOutOfDateVersions_DownloadFailuresThrow) {
 
 TEST(LatestVersionDocumentTest, DocumentUrl_IsTheMakersDownloadHostOverHttps) {
     const std::string url = tscrub::internal::latestVersionDocumentUrl();
-    EXPECT_EQ(url.rfind("https://", 0), 0u) << url;
-    EXPECT_EQ(url.substr(url.size() - std::string("/update/tolvaLatestVersion.xml").size()),
-              "/update/tolvaLatestVersion.xml");
+    EXPECT_EQ(url, "https://download.tolva.example/update/tolvaLatestVersion.xml");
+    // Test builds (only) let the end-to-end runs name a local server.
+    const std::string local = "https://localhost:1/files/latest.xml";
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\TolvaSoft", "LatestVersionXmlURL", REG_SZ, local.c_str(),
+                          static_cast<DWORD>(local.size() + 1));
+    const std::string configured = tscrub::internal::latestVersionDocumentUrl();
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TolvaSoft", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "LatestVersionXmlURL");
+        RegCloseKey(key);
+    }
+    EXPECT_EQ(configured, local);
 }
 
 // The five versions of the family "1.8.0" after parsing doc, as

@@ -7,7 +7,9 @@
 #include "foundation/tds_error.h"
 #include "foundation/tolva_version.h"
 #include "foundation/tstrings.h"
+#include "launcher/current_runtime.h"
 #include "scrub/tolva_scrub.h"
+#include "scrub/ui/dialog_removal_pages.h"
 #include "scrub/ui/tolva_scrub_sequence_internal.h"
 
 namespace tscrub {
@@ -121,6 +123,12 @@ void runSequenceWith(const std::string& currentVersion, RemovalPages& pages, con
     } catch (...) {
         logUnknownException(SourceLocation(__FILE__, kRunSequence, kCaughtLine));
     }
+}
+
+void runSequence() {
+    // The pages (and with them the HTML UI thread) go when the sequence ends.
+    DialogRemovalPages pages;
+    runSequenceWith(kCurrentRuntimeVersion, pages, realSequenceSteps());
 }
 
 }  // namespace ui
