@@ -24,6 +24,7 @@
 namespace {
 
 using tscrub::SelectableVersion;
+using tscrub::TolvaScrub;
 using tscrub::VersionEntry;
 using namespace tscrub::ui;
 
