@@ -41,6 +41,9 @@ var layout = runtime.define('layout', (function () {
     }
 
     function start() {
+        // The pages are laid out for a 640 x 400 client area; this is the
+        // window's outer size around it.
+        host.setWindowProp('size', 652, 432);
         l10n.load(typeof PAGE_NAME === 'undefined' ? 'page' : PAGE_NAME, host.getLocale());
         applyStrings();
         wireLinks();

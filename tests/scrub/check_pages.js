@@ -167,6 +167,8 @@ async function run() {
                 if (spec.firstCall)
                     check(JSON.stringify(calls[0]) === JSON.stringify(spec.firstCall),
                           label + ': first host call ' + JSON.stringify(calls[0]));
+                const size = calls.find((c) => c[0] === 'setWindowProp' && c[1] === 'size');
+                check(size && size[2] === '652' && size[3] === '432', label + ': window size sent to the host');
                 const title = calls.find((c) => c[0] === 'setWindowProp' && c[1] === 'title');
                 check(title && title[2].indexOf('Tolva Setup') === 0, label + ': title sent to the host');
                 check((await page.title()).indexOf('Tolva Setup') === 0, label + ': document title');

@@ -200,6 +200,10 @@ TEST_F(RemovalPagesTest, MainPage_StringsButtonsAndLinks) {
         EXPECT_EQ(textOf("uninstallBtnCtrl"), "Uninstall");
         EXPECT_EQ(eval("document.title"), "Tolva Setup - Out-of-Date Versions");
         EXPECT_EQ(windowTitle(page), "Tolva Setup - Out-of-Date Versions");
+        RECT frame = {};
+        GetWindowRect(page.getWindow().getHandle(), &frame);
+        EXPECT_EQ(frame.right - frame.left, 652);
+        EXPECT_EQ(frame.bottom - frame.top, 432);
         EXPECT_EQ(eval("document.getElementById('manageListLink').getAttribute('href')"), "#");
         ASSERT_EQ(click(c.element), S_OK);
         EXPECT_EQ(modal.result(), c.result);
@@ -263,6 +267,20 @@ TEST_F(RemovalPagesTest, VersionsPage_RowsTicksAndEvents) {
         ASSERT_EQ(click("nextBtnCtrl"), S_OK);
         EXPECT_EQ(modal.result(), ::ui::Dialog::Next);
     }
+}
+
+TEST_F(RemovalPagesTest, VersionsPage_FailedFillStillEndsTheLoading) {
+    // The list's page address leads to the main page, which has no list
+    // functions: filling it fails, and the page must still count as loaded
+    // so that showing it returns.
+    ::ui::UiContext context = context_;
+    context.pageBase = ::ui::resourceBaseUrl() + "TOLVASCRUB.HTML#";
+    TolvaScrubVersionsDialog page(context);
+    page.list.push_back(SelectableVersion{true, entry("1.8.0_40", true)});
+    ModalPage modal(page);
+    ASSERT_TRUE(modal.waitShown());
+    ASSERT_EQ(click("uninstallBtnCtrl"), S_OK);
+    EXPECT_EQ(modal.result(), ::ui::Dialog::Next);
 }
 
 TEST_F(RemovalPagesTest, ProgressPage_RunningThenFinished) {
