@@ -80,6 +80,17 @@ public:
         });
     }
 
+    // Waits until some call that starts with prefix has been recorded.
+    bool waitForPrefix(const std::string& prefix, DWORD timeoutMs = 10000) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+            for (const std::string& call : calls_)
+                if (call.compare(0, prefix.size(), prefix) == 0)
+                    return true;
+            return false;
+        });
+    }
+
     static std::string join(const std::string& name, const ui::EventValues& values) {
         std::string text = name;
         for (const std::string& value : values)
