@@ -18,6 +18,7 @@
 #include "htmlui/browser_external.h"
 #include "htmlui/browser_window.h"
 #include "htmlui/engine_test_support.h"
+#include "htmlui/standin_environment.h"
 
 namespace {
 

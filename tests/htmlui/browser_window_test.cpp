@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <stdexcept>
 #include <string>
 
@@ -16,40 +15,13 @@
 #include "htmlui/browser_window.h"
 #include "htmlui/ui_context.h"
 #include "htmlui/engine_test_support.h"
+#include "htmlui/standin_environment.h"
 
 namespace {
 
 using enginetest::onUIThread;
 using enginetest::pageUrl;
 using enginetest::RecordingHandler;
-
-const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-
-// A class object for the browser's class id that refuses every instance.
-class FailingFactory : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs_; }
-    STDMETHODIMP CreateInstance(IUnknown*, REFIID, void** object) override {
-        *object = nullptr;
-        ++attempts;
-        return E_FAIL;
-    }
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-    std::atomic<int> attempts{0};
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
 
 std::vector<HWND> browserWindowsOfUIThread() {
     std::vector<HWND> found;
@@ -225,14 +197,8 @@ TEST(BrowserWindow, Destroy_SecondCallDoesNothing) {
 }
 
 TEST(BrowserWindow, Load_ControlThatCannotBeCreatedLeavesNoWindowAndTheNextLoadWorks) {
-    ui::UIThread thread;
-    FailingFactory factory;
-    DWORD cookie = 0;
-    onUIThread([&] {
-        ASSERT_EQ(CoRegisterClassObject(kClsidWebBrowser, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
-                  S_OK);
-    });
     ui::BrowserWindow window;
+    StandinSetFailCreate(1);
     {
         testutil::LogCapture log;
         try {
@@ -241,7 +207,7 @@ TEST(BrowserWindow, Load_ControlThatCannotBeCreatedLeavesNoWindowAndTheNextLoadW
         } catch (const std::runtime_error& e) {
             EXPECT_STREQ(e.what(), "action failed");
         }
-        EXPECT_GE(factory.attempts.load(), 1);
+        StandinSetFailCreate(0);
         EXPECT_EQ(window.getHandle(), nullptr);
         EXPECT_TRUE(browserWindowsOfUIThread().empty());
         const std::string text = log.text();
@@ -249,7 +215,6 @@ TEST(BrowserWindow, Load_ControlThatCannotBeCreatedLeavesNoWindowAndTheNextLoadW
         EXPECT_NE(text.find("CreateWindow failed with"), std::string::npos) << text;
     }
     // Once the control can be made again, the same window object loads.
-    onUIThread([&] { CoRevokeClassObject(cookie); });
     window.load(pageUrl("BASIC.HTML"), nullptr);
     EXPECT_NE(window.getHandle(), nullptr);
     EXPECT_EQ(browserWindowsOfUIThread().size(), 1u);
