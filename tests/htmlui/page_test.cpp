@@ -356,6 +356,31 @@ TEST(HtmlDialog, ShowModal_TitlePropertyIgnoresCaseEventNamesDoNot) {
     EXPECT_EQ(run.result(), ui::Dialog::Back);
 }
 
+// Keys reach the page through the UI thread's loop: Tab moves between the
+// page's buttons and Return presses the focused one.
+TEST(HtmlDialog, ShowModal_KeysGoToThePageThroughTheAcceleratorQuery) {
+    ui::Dialog dialog("TITLE.HTML", ui::getUiContext());
+    ModalRun run(dialog);
+    ASSERT_TRUE(run.waitVisible());
+    const HWND page = controlWindowOf(dialog.getWindow());
+    ASSERT_NE(page, nullptr);
+    const auto focusedId = [&] {
+        BSTR value = nullptr;
+        std::string id;
+        if (SUCCEEDED(StandinEval(page, L"document.activeElement ? document.activeElement.id : ''", &value)) && value)
+            id = text(_variant_t(value));
+        SysFreeString(value);
+        return id;
+    };
+    PostMessageW(page, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(testutil::waitFor([&] { return focusedId() == "btnNext"; }, 5000)) << focusedId();
+    PostMessageW(page, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(testutil::waitFor([&] { return focusedId() == "btnBack"; }, 5000)) << focusedId();
+    PostMessageW(page, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(run.waitDone());
+    EXPECT_EQ(run.result(), ui::Dialog::Back);
+}
+
 TEST(HtmlDialog, ShowModal_TwiceReloadsThePage) {
     ui::Dialog dialog("BASIC.HTML", ui::getUiContext());
     {
