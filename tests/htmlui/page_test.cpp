@@ -356,6 +356,22 @@ TEST(HtmlDialog, ShowModal_TitlePropertyIgnoresCaseEventNamesDoNot) {
     EXPECT_EQ(run.result(), ui::Dialog::Back);
 }
 
+// The UI thread ends while a dialog waits for its page's answer: the
+// waiter learns of it within moments instead of waiting for ever.
+TEST(HtmlDialog, ShowModal_UIThreadThatEndsFailsTheWaitInsteadOfHanging) {
+    ui::Dialog dialog("BASIC.HTML", ui::getUiContext());
+    ModalRun run(dialog);
+    ASSERT_TRUE(run.waitVisible());
+    ui::UIThread thread;
+    enginetest::Action die([] { ExitThread(3); });
+    EXPECT_THROW(thread.runAction(&die), std::runtime_error);
+    ASSERT_TRUE(run.waitDone(5000)) << "showModal still waits";
+    EXPECT_EQ(run.error(), "action failed");
+    // The engine serves on with a new UI thread.
+    ui::Dialog next("NEXT_ON_LOAD.HTML", ui::getUiContext());
+    EXPECT_EQ(next.showModal(), ui::Dialog::Next);
+}
+
 // Keys reach the page through the UI thread's loop: Tab moves between the
 // page's buttons and Return presses the focused one.
 TEST(HtmlDialog, ShowModal_KeysGoToThePageThroughTheAcceleratorQuery) {
