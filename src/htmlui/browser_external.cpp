@@ -85,6 +85,10 @@ STDMETHODIMP BrowserControl::BrowserExternal::Invoke(DISPID id, REFIID, LCID, WO
         return DISP_E_PARAMNOTOPTIONAL;
     if (params->cNamedArgs > 0)
         return DISP_E_NONAMEDARGS;
+    // The page sees no value unless getLocale gives one, also when the host
+    // side fails.
+    if (result != nullptr)
+        VariantInit(result);
     try {
         const UINT count = params->cArgs;
         EventValues values(count);
@@ -109,7 +113,6 @@ STDMETHODIMP BrowserControl::BrowserExternal::Invoke(DISPID id, REFIID, LCID, WO
             WindowHandler* handler = owner_.getHandler();
             const std::string locale = handler ? handler->getLocale() : std::string("en");
             if (result != nullptr) {
-                VariantInit(result);
                 result->bstrVal = acpToBstr(locale);
                 result->vt = VT_BSTR;
             }
@@ -127,8 +130,6 @@ STDMETHODIMP BrowserControl::BrowserExternal::Invoke(DISPID id, REFIID, LCID, WO
         default:
             break;
         }
-        if (result != nullptr && id != kGetLocale)
-            VariantInit(result);
     } catch (const std::exception& e) {
         TDS_LOG_EXCEPTION("ui::BrowserControl::BrowserExternal::Invoke", e);
     } catch (...) {

@@ -59,6 +59,15 @@ public:
         const HWND hwnd = handle_.load();
         if (hwnd == nullptr)
             return;
+        if (!IsWindow(hwnd)) {
+            // The UI thread that owned the window has ended and took the
+            // window with it; its browser objects lived in that thread's
+            // apartment and cannot be called any more: they are let go.
+            TDS_LOG_ERROR("ui::BrowserWindow::destroy", "the window has gone with its UI thread");
+            window_.abandonControl();
+            handle_ = nullptr;
+            return;
+        }
         ShowWindow(hwnd, SW_HIDE);
         window_.destroyControl();
         DestroyWindow(hwnd);

@@ -81,6 +81,8 @@ public:
     void create();
     void createControl();
     void destroyControl();
+    // Forgets a control whose UI thread has ended, without calling it.
+    void abandonControl() { control_ = nullptr; }
 
 private:
     static LRESULT CALLBACK staticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
