@@ -922,6 +922,15 @@ TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
       {L"p.setAttribute('data-x', '7'); p.getAttribute('data-x')", L"7"},
       {L"p.removeAttribute('data-x'); p.getAttribute('data-x')", L"null"},
       {L"document.title = 'Renamed'; document.title", L"Renamed"},
+      // Ids and texts built with + in functions (Wine's JScript compares two
+      // such strings wrongly unless the document keeps them whole).
+      {L"function addRow(i) { var row = document.createElement('div'); row.id = 'generatedRow' + i;"
+       L" row.innerText = 'generated text ' + i; document.body.appendChild(row); }"
+       L"function rowText(i) { return document.getElementById('generatedRow' + i).innerText; }"
+       L"addRow(0); addRow(1); rowText(1) + '|' + rowText(0)",
+       L"generated text 1|generated text 0"},
+      {L"function same(i) { return document.getElementById('generatedRow' + i).innerText === 'generated text ' + i; } same(1) && same(0)",
+       L"true"},
   };
   for (const DomCase& c : steps) EXPECT_EQ(eval(c.script), c.expected) << utf8(c.script);
 }
