@@ -163,9 +163,9 @@ std::vector<uint16_t> parseLanguageList(const wchar_t* buffer, size_t length) {
     std::vector<std::string> pieces;
     tstrings::split(pieces, text, std::string(1, '\0'));
     for (const std::string& piece : pieces) {
-        // The piece must start with a digit (strtoul would skip blanks and
-        // take a sign) and be read whole; "0x" may lead, as in any
-        // hexadecimal text.
+        // The piece must start with a hexadecimal digit (strtoul would skip
+        // blanks and take a sign) and be read whole; "0x" may lead, as in
+        // any hexadecimal text.
         char* end = nullptr;
         errno = 0;
         const unsigned long id = !piece.empty() && std::isxdigit(static_cast<unsigned char>(piece[0]))
