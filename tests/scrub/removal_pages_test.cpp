@@ -8,7 +8,10 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <comdef.h>
+
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,16 +38,13 @@ const char kHostileVersion[] = "1.4.2_05-x'\\</script>\r\ny";
 // The stand-in's test hooks, from the dll that COM loaded into this process.
 struct Standin {
     typedef HRESULT(__cdecl* Click)(HWND, const wchar_t*);
-    typedef HRESULT(__cdecl* Eval)(HWND, const wchar_t*, BSTR*);
     typedef HWND(__cdecl* LastWindow)();
     Click click = nullptr;
-    Eval eval = nullptr;
     LastWindow lastWindow = nullptr;
 
     Standin() {
         HMODULE dll = LoadLibraryW(BrowserStandinPath().c_str());
         click = reinterpret_cast<Click>(GetProcAddress(dll, "StandinClickElement"));
-        eval = reinterpret_cast<Eval>(GetProcAddress(dll, "StandinEval"));
         lastWindow = reinterpret_cast<LastWindow>(GetProcAddress(dll, "StandinLastControlWindow"));
     }
 };
@@ -108,7 +108,6 @@ protected:
         ASSERT_TRUE(RegisterBrowserStandin(BrowserStandinPath()));
         registered_ = true;
         ASSERT_NE(standin_.click, nullptr);
-        ASSERT_NE(standin_.eval, nullptr);
         ASSERT_NE(standin_.lastWindow, nullptr);
         context_ = ::ui::getUiContext();
         context_.localeName = "en";
@@ -118,14 +117,20 @@ protected:
             UnregisterBrowserStandin();
     }
 
-    // The value of script in the shown page, as text.
+    // The value of script in the page of the dialog last given to watch(),
+    // as text: run by the engine from this (non-UI) thread, as the removal
+    // flow runs its page calls.
+    void watch(::ui::Dialog& dialog) { watched_ = &dialog; }
     std::string eval(const std::string& script) {
-        BSTR result = nullptr;
-        const HRESULT hr = standin_.eval(standin_.lastWindow(), wide(script).c_str(), &result);
-        EXPECT_EQ(hr, S_OK) << script;
-        std::wstring text = result ? std::wstring(result, SysStringLen(result)) : std::wstring();
-        SysFreeString(result);
-        return narrow(text);
+        try {
+            _variant_t value = watched_->getWindow().execJScript(script);
+            if (VariantChangeType(&value, &value, VARIANT_ALPHABOOL, VT_BSTR) != S_OK || !value.bstrVal)
+                return "(no text)";
+            return narrow(std::wstring(value.bstrVal, SysStringLen(value.bstrVal)));
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << script << ": " << e.what();
+            return "";
+        }
     }
     std::string textOf(const std::string& id) {
         std::string text = eval("document.getElementById('" + id + "').innerText");
@@ -148,6 +153,7 @@ protected:
     }
 
     Standin standin_;
+    ::ui::Dialog* watched_ = nullptr;
     ::ui::UiContext context_;
     bool registered_ = false;
 };
@@ -195,6 +201,7 @@ TEST_F(RemovalPagesTest, MainPage_StringsButtonsAndLinks) {
         ::ui::UiContext context = context_;
         context.localeName = c.locale;
         RecordingMainPage page(context);
+        watch(page);
         ModalPage modal(page);
         ASSERT_TRUE(modal.waitShown());
         EXPECT_EQ(textOf("uninstallBtnCtrl"), "Uninstall");
@@ -222,6 +229,7 @@ TEST_F(RemovalPagesTest, MainPage_StringsButtonsAndLinks) {
 
 TEST_F(RemovalPagesTest, VersionsPage_RowsTicksAndEvents) {
     TolvaScrubVersionsDialog page(context_);
+    watch(page);
     const std::vector<VersionEntry> rows = {entry("1.7.0_80", false), entry(kHostileVersion, true),
                                             entry("1.8.0_40", true)};
     const auto fill = [&](const char* ticks) {
@@ -285,6 +293,7 @@ TEST_F(RemovalPagesTest, VersionsPage_FailedFillStillEndsTheLoading) {
 
 TEST_F(RemovalPagesTest, ProgressPage_RunningThenFinished) {
     TolvaScrubProgressDialog page(context_);
+    watch(page);
     page.show();
     ASSERT_TRUE(testutil::waitFor([&] { return IsWindowVisible(page.getWindow().getHandle()) != FALSE; }, 20000));
     // The uninstall cannot be stopped: the close box is greyed by the page.
@@ -312,6 +321,7 @@ TEST_F(RemovalPagesTest, CompleteAndRuleSetPages_ListTheirVersions) {
     const VersionEntry hostile = entry(kHostileVersion, false);
     {
         TolvaScrubCompleteDialog page({entry("1.7.0_80", false), entry("1.8.0_40", true)}, {hostile}, context_);
+        watch(page);
         ModalPage modal(page);
         ASSERT_TRUE(modal.waitShown());
         EXPECT_EQ(eval("String(document.getElementById('uninstalledList').childNodes.length)"), "2");
@@ -322,6 +332,7 @@ TEST_F(RemovalPagesTest, CompleteAndRuleSetPages_ListTheirVersions) {
     }
     {
         TolvaScrubDRSDialog page({entry("1.7.0_80", false), hostile}, context_);
+        watch(page);
         ModalPage modal(page);
         ASSERT_TRUE(modal.waitShown());
         EXPECT_EQ(eval("String(document.getElementById('versionList').childNodes.length)"), "2");
