@@ -152,7 +152,7 @@ async function run() {
         args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
     });
     try {
-        for (const spec of pages) {
+        for (const entry of pages) {
             // German has no string file yet: the page must fall back to English.
             for (const locale of ['en', 'de']) {
                 const context = await browser.newContext({ viewport: { width: 640, height: 400 } });
@@ -161,34 +161,34 @@ async function run() {
                 const errors = [];
                 page.on('pageerror', (e) => errors.push(e.message));
                 page.on('dialog', (d) => { errors.push('dialog: ' + d.message()); d.dismiss(); });
-                const label = spec.file + ' (' + locale + ')';
-                await page.goto(base + spec.file, { waitUntil: 'load' });
+                const label = entry.file + ' (' + locale + ')';
+                await page.goto(base + entry.file, { waitUntil: 'load' });
                 const calls = await page.evaluate(() => window.__calls);
-                if (spec.firstCall)
-                    check(JSON.stringify(calls[0]) === JSON.stringify(spec.firstCall),
+                if (entry.firstCall)
+                    check(JSON.stringify(calls[0]) === JSON.stringify(entry.firstCall),
                           label + ': first host call ' + JSON.stringify(calls[0]));
                 const size = calls.find((c) => c[0] === 'setWindowProp' && c[1] === 'size');
                 check(size && size[2] === '652' && size[3] === '432', label + ': window size sent to the host');
                 const title = calls.find((c) => c[0] === 'setWindowProp' && c[1] === 'title');
                 check(title && title[2].indexOf('Tolva Setup') === 0, label + ': title sent to the host');
                 check((await page.title()).indexOf('Tolva Setup') === 0, label + ': document title');
-                for (const [id, text] of Object.entries(spec.texts || {}))
+                for (const [id, text] of Object.entries(entry.texts || {}))
                     check((await page.textContent('#' + id)) === text, label + ': text of ' + id);
                 check((await page.textContent('h1')).trim() !== '', label + ': heading has its text');
-                for (const call of spec.calls || [])
+                for (const call of entry.calls || [])
                     await page.evaluate(call);
-                if (spec.dom)
-                    await spec.dom(page);
+                if (entry.dom)
+                    await entry.dom(page);
                 if (locale === 'en')
-                    await page.screenshot({ path: path.join(outDir, (spec.screenshot || spec.file.replace('.HTML', '')) + '.png') });
-                if (spec.then) {
-                    for (const call of spec.then.calls)
+                    await page.screenshot({ path: path.join(outDir, (entry.screenshot || entry.file.replace('.HTML', '')) + '.png') });
+                if (entry.then) {
+                    for (const call of entry.then.calls)
                         await page.evaluate(call);
-                    await spec.then.dom(page);
+                    await entry.then.dom(page);
                     if (locale === 'en')
-                        await page.screenshot({ path: path.join(outDir, spec.file.replace('.HTML', '') + '.png') });
+                        await page.screenshot({ path: path.join(outDir, entry.file.replace('.HTML', '') + '.png') });
                 }
-                for (const [id, expected] of spec.clicks || []) {
+                for (const [id, expected] of entry.clicks || []) {
                     await page.evaluate(() => { window.__calls = []; });
                     await page.click('[id="' + id + '"]');
                     const after = await page.evaluate(() => window.__calls.filter((c) => c[0] === 'notify'));
