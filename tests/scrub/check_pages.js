@@ -92,6 +92,8 @@ const pages = [
         clicks: [
             ['0', ['notify', 'checkbox_clicked', '111']],
             ['2', ['notify', 'checkbox_clicked', '110']],
+            // A version's name is the label of its box.
+            ['name2', ['notify', 'checkbox_clicked', '111']],
             ['nextBtnCtrl', ['notify', 'next']],
             ['backBtnCtrl', ['notify', 'cancel']],
         ],
