@@ -1,5 +1,5 @@
 #pragma once
-// Pieces of the UI thread that tests check on their own.
+// Internals of the UI thread that tests check on their own.
 
 #include <windows.h>
 
