@@ -1078,6 +1078,8 @@ TEST_F(BrowserStandinTest, Script_RunsStepsAfterTheirPagesComplete) {
            "MAIN.HTML eval document.getElementById('para').innerText = 'scripted ' + clicks\r\n"
            "MAIN.HTML wait 100\r\n"
            "MAIN.HTML click secondLink\n"
+           "\n"
+           "SECOND.HTML click nowhere\n"
            "second.html eval document.getElementById('back').innerText = 'done \xC3\xA4'\n";
   }
   SetEnvironmentVariableW(L"BROWSER_STANDIN_LOG", log.c_str());
@@ -1093,7 +1095,8 @@ TEST_F(BrowserStandinTest, Script_RunsStepsAfterTheirPagesComplete) {
   std::string text = readAll(log);
   const char* order[] = {"navigate MAIN.HTML\n",        "complete MAIN.HTML\n",   "click MAIN.HTML box\n",
                          "click MAIN.HTML secondLink\n", "navigate SECOND.HTML\n", "alert second loaded\n",
-                         "complete SECOND.HTML\n"};
+                         "complete SECOND.HTML\n", "click SECOND.HTML nowhere\n",
+                         "script-error SECOND.HTML no element with id nowhere\n"};
   size_t at = 0;
   for (const char* line : order) {
     size_t found = text.find(line, at);
