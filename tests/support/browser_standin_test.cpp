@@ -611,11 +611,17 @@ TEST_F(BrowserStandinTest, Release_WithHeldSiteKeepsSiteUntilReleased) {
 }
 
 TEST_F(BrowserStandinTest, Release_DropsEveryReferenceOnHostAndExternal) {
+  using CanUnloadNow = HRESULT(__stdcall*)();
+  auto canUnloadNow = reinterpret_cast<CanUnloadNow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"browser_standin.dll"), "DllCanUnloadNow")));
+  ASSERT_NE(canUnloadNow, nullptr);
   LONG siteRefs = host_->refs, externalRefs = external_.refs;
   loadPage(L"EXTERNAL.HTML");
+  EXPECT_EQ(canUnloadNow(), S_FALSE) << "a control is alive";
   host_->destroyControl();
   EXPECT_EQ(host_->refs, siteRefs);
   EXPECT_EQ(external_.refs, externalRefs);
+  EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
 // ---- navigation -----------------------------------------------------------
@@ -712,6 +718,25 @@ TEST_F(BrowserStandinTest, Navigate_ServesPagesOfAnotherModuleByEncodedPath) {
   RemoveDirectoryW(dir.c_str());
 }
 
+TEST_F(BrowserStandinTest, Navigate2_LoadsPageFromVariantUrl) {
+  ASSERT_HRESULT_SUCCEEDED(host_->createControl());
+  VARIANT url, empty;
+  VariantInit(&url);
+  VariantInit(&empty);
+  url.vt = VT_BSTR;
+  url.bstrVal = SysAllocString(page(L"SECOND.HTML").c_str());
+  ASSERT_HRESULT_SUCCEEDED(host_->browser->Navigate2(&url, &empty, &empty, &empty, &empty));
+  VariantClear(&url);
+  ASSERT_TRUE(pumpUntil([&] { return host_->has(DISPID_DOCUMENTCOMPLETE); }));
+  BSTR location = nullptr;
+  EXPECT_HRESULT_SUCCEEDED(host_->browser->get_LocationURL(&location));
+  EXPECT_EQ(std::wstring(location ? location : L""), page(L"SECOND.HTML"));
+  SysFreeString(location);
+  READYSTATE state = READYSTATE_UNINITIALIZED;
+  EXPECT_HRESULT_SUCCEEDED(host_->browser->get_ReadyState(&state));
+  EXPECT_EQ(state, READYSTATE_COMPLETE);
+}
+
 TEST_F(BrowserStandinTest, Navigate_CancelledKeepsPreviousPage) {
   loadPage(L"MAIN.HTML");
   host_->cancelAll = true;
@@ -802,7 +827,6 @@ TEST_F(BrowserStandinTest, StandinEval_WorksFromAnotherThread) {
   std::atomic<bool> done(false);
   HRESULT hr = E_FAIL;
   std::wstring text;
-  DWORD pageThread = 0;
   std::thread worker([&] {
     BSTR result = nullptr;
     hr = StandinEval(window, L"1+2", &result);
@@ -812,7 +836,6 @@ TEST_F(BrowserStandinTest, StandinEval_WorksFromAnotherThread) {
   });
   pumpUntil([&] { return done.load(); });
   worker.join();
-  (void)pageThread;
   EXPECT_EQ(hr, S_OK);
   EXPECT_EQ(text, L"3");
 }
