@@ -113,6 +113,7 @@ struct ExternalCall {
 class External final : public IDispatch {
  public:
   std::vector<ExternalCall> calls;
+  std::function<void(const ExternalCall&)> onCall;  // runs inside the page's call
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
     if (riid == IID_IUnknown || riid == IID_IDispatch) {
@@ -151,6 +152,7 @@ class External final : public IDispatch {
       call.values.push_back(variantText(params->rgvarg[i]));
     }
     calls.push_back(call);
+    if (onCall) onCall(call);
     if (result) {
       VariantInit(result);
       if (id == 3) {
@@ -872,6 +874,21 @@ TEST_F(BrowserStandinTest, External_ReceivesPageCallsWithArguments) {
     EXPECT_EQ(calls[i].values, expected[i].values) << "call " << i;
   }
   EXPECT_EQ(eval(L"window.external === external"), L"true");
+}
+
+TEST_F(BrowserStandinTest, External_HostMayDestroyControlInsidePageCall) {
+  loadPage(L"EXTERNAL.HTML");
+  HWND window = host_->controlWindow();
+  external_.onCall = [&](const ExternalCall& call) {
+    if (call.values.size() == 1 && call.values[0] == L"close") {
+      host_->destroyControl();
+      pumpFor(50);  // a host that runs a message loop in there
+    }
+  };
+  EXPECT_EQ(StandinClickElement(window, L"closer"), S_OK);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(StandinLiveObjects(), liveBefore_);
+  EXPECT_EQ(StandinClickElement(window, L"closer"), E_INVALIDARG) << "the window is gone";
 }
 
 TEST_F(BrowserStandinTest, External_IsNullWhenHostGivesNone) {
