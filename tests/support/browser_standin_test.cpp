@@ -191,6 +191,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
   External* external = nullptr;  // what GetExternal answers (may be null)
   bool cancelHashUrls = true;    // as the engine does: a URL ending in "#" is cancelled
   bool cancelAll = false;
+  bool clearSiteOnDestroy = true;  // SetClientSite(NULL) after Close
   int hostInfoCalls = 0;
   int uiActivations = 0;
   LONG refs = 1;
@@ -236,7 +237,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
     cookie = 0;
     if (ole) {
       ole->Close(OLECLOSE_NOSAVE);
-      ole->SetClientSite(nullptr);
+      if (clearSiteOnDestroy) ole->SetClientSite(nullptr);
       ole->Release();
       ole = nullptr;
     }
@@ -602,14 +603,18 @@ TEST_F(BrowserStandinTest, ClassFactory_ServesRegisteredClassObject) {
 }
 
 TEST_F(BrowserStandinTest, Release_WithHeldSiteKeepsSiteUntilReleased) {
-  StandinSetHoldClientSite(1);
-  LONG siteRefs = host_->refs;
-  ASSERT_HRESULT_SUCCEEDED(host_->createControl());
-  host_->destroyControl();
-  EXPECT_EQ(StandinLiveObjects(), liveBefore_);
-  EXPECT_EQ(host_->refs, siteRefs + 1) << "the held reference on the client site";
-  StandinReleaseHeldSites();
-  EXPECT_EQ(host_->refs, siteRefs);
+  for (bool clearSite : {true, false}) {
+    SCOPED_TRACE(clearSite ? "SetClientSite(NULL) after Close" : "Close only");
+    StandinSetHoldClientSite(1);
+    host_->clearSiteOnDestroy = clearSite;
+    LONG siteRefs = host_->refs;
+    ASSERT_HRESULT_SUCCEEDED(host_->createControl());
+    host_->destroyControl();
+    EXPECT_EQ(StandinLiveObjects(), liveBefore_);
+    EXPECT_EQ(host_->refs, siteRefs + 1) << "the held reference on the client site";
+    StandinReleaseHeldSites();
+    EXPECT_EQ(host_->refs, siteRefs);
+  }
 }
 
 TEST_F(BrowserStandinTest, Release_DropsEveryReferenceOnHostAndExternal) {

@@ -154,7 +154,12 @@ Control::~Control() {
   for (auto& sink : sinks_) sink.second->Release();
   if (viewSink_) viewSink_->Release();
   if (inPlaceSite_) inPlaceSite_->Release();
-  if (site_) site_->Release();
+  if (site_) {
+    if (holdClientSite())
+      holdSite(site_);
+    else
+      site_->Release();
+  }
   objectDestroyed();
 }
 
