@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <exception>
+
 #include "foundation/http_connection.h"
+#include "foundation/registry_key.h"
 #include "launcher/online_endpoints.h"
 #include "scrub/tolva_scrub.h"
 #include "scrub/tolva_scrub_internal.h"
@@ -19,16 +22,18 @@ std::string latestVersionDocumentUrl() {
 #ifdef TDS_TEST_BUILD
     // Test builds fetch the document from a local server when the vendor key
     // names one; shipped builds have no such switch.
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TolvaSoft", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        char configured[512] = {};
-        DWORD size = sizeof configured - 1;
-        DWORD type = 0;
-        const LONG read = RegQueryValueExA(key, "LatestVersionXmlURL", nullptr, &type,
-                                           reinterpret_cast<BYTE*>(configured), &size);
-        RegCloseKey(key);
-        if (read == ERROR_SUCCESS && type == REG_SZ && configured[0] != '\0')
-            return configured;
+    try {
+        if (RegistryKey::localMachine.hasSubkey("SOFTWARE\\TolvaSoft")) {
+            const RegistryKey vendor(RegistryKey::localMachine, "SOFTWARE\\TolvaSoft");
+            DWORD type = 0;
+            if (vendor.hasValue("LatestVersionXmlURL", &type) && type == REG_SZ) {
+                const std::string configured = vendor.getString("LatestVersionXmlURL");
+                if (!configured.empty())
+                    return configured;
+            }
+        }
+    } catch (const std::exception&) {
+        // An unreadable value leaves the maker's address.
     }
 #endif
     return std::string(online_endpoints::kDownloadServerUrl) + kDocumentPath;
