@@ -38,9 +38,9 @@
 #include "launcher/runtime_registry.h"
 #include "launcher/security_prompts.h"
 #include "launcher/ui/setup_pages.h"
-#include "scrub/ui/tolva_scrub_sequence.h"
 #include "launcher/ui/setup_progress_dialog.h"
 #include "launcher/vendor_registry.h"
+#include "scrub/ui/tolva_scrub_sequence.h"
 
 namespace {
 
