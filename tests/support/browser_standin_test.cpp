@@ -113,6 +113,7 @@ struct ExternalCall {
 class External final : public IDispatch {
  public:
   std::vector<ExternalCall> calls;
+  std::function<void(const ExternalCall&)> onCall;  // runs inside the page's call
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
     if (riid == IID_IUnknown || riid == IID_IDispatch) {
@@ -151,6 +152,7 @@ class External final : public IDispatch {
       call.values.push_back(variantText(params->rgvarg[i]));
     }
     calls.push_back(call);
+    if (onCall) onCall(call);
     if (result) {
       VariantInit(result);
       if (id == 3) {
@@ -189,6 +191,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
   External* external = nullptr;  // what GetExternal answers (may be null)
   bool cancelHashUrls = true;    // as the engine does: a URL ending in "#" is cancelled
   bool cancelAll = false;
+  bool clearSiteOnDestroy = true;  // SetClientSite(NULL) after Close
   int hostInfoCalls = 0;
   int uiActivations = 0;
   LONG refs = 1;
@@ -234,7 +237,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
     cookie = 0;
     if (ole) {
       ole->Close(OLECLOSE_NOSAVE);
-      ole->SetClientSite(nullptr);
+      if (clearSiteOnDestroy) ole->SetClientSite(nullptr);
       ole->Release();
       ole = nullptr;
     }
@@ -600,22 +603,32 @@ TEST_F(BrowserStandinTest, ClassFactory_ServesRegisteredClassObject) {
 }
 
 TEST_F(BrowserStandinTest, Release_WithHeldSiteKeepsSiteUntilReleased) {
-  StandinSetHoldClientSite(1);
-  LONG siteRefs = host_->refs;
-  ASSERT_HRESULT_SUCCEEDED(host_->createControl());
-  host_->destroyControl();
-  EXPECT_EQ(StandinLiveObjects(), liveBefore_);
-  EXPECT_EQ(host_->refs, siteRefs + 1) << "the held reference on the client site";
-  StandinReleaseHeldSites();
-  EXPECT_EQ(host_->refs, siteRefs);
+  for (bool clearSite : {true, false}) {
+    SCOPED_TRACE(clearSite ? "SetClientSite(NULL) after Close" : "Close only");
+    StandinSetHoldClientSite(1);
+    host_->clearSiteOnDestroy = clearSite;
+    LONG siteRefs = host_->refs;
+    ASSERT_HRESULT_SUCCEEDED(host_->createControl());
+    host_->destroyControl();
+    EXPECT_EQ(StandinLiveObjects(), liveBefore_);
+    EXPECT_EQ(host_->refs, siteRefs + 1) << "the held reference on the client site";
+    StandinReleaseHeldSites();
+    EXPECT_EQ(host_->refs, siteRefs);
+  }
 }
 
 TEST_F(BrowserStandinTest, Release_DropsEveryReferenceOnHostAndExternal) {
+  using CanUnloadNow = HRESULT(__stdcall*)();
+  auto canUnloadNow = reinterpret_cast<CanUnloadNow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"browser_standin.dll"), "DllCanUnloadNow")));
+  ASSERT_NE(canUnloadNow, nullptr);
   LONG siteRefs = host_->refs, externalRefs = external_.refs;
   loadPage(L"EXTERNAL.HTML");
+  EXPECT_EQ(canUnloadNow(), S_FALSE) << "a control is alive";
   host_->destroyControl();
   EXPECT_EQ(host_->refs, siteRefs);
   EXPECT_EQ(external_.refs, externalRefs);
+  EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
 // ---- navigation -----------------------------------------------------------
@@ -712,6 +725,25 @@ TEST_F(BrowserStandinTest, Navigate_ServesPagesOfAnotherModuleByEncodedPath) {
   RemoveDirectoryW(dir.c_str());
 }
 
+TEST_F(BrowserStandinTest, Navigate2_LoadsPageFromVariantUrl) {
+  ASSERT_HRESULT_SUCCEEDED(host_->createControl());
+  VARIANT url, empty;
+  VariantInit(&url);
+  VariantInit(&empty);
+  url.vt = VT_BSTR;
+  url.bstrVal = SysAllocString(page(L"SECOND.HTML").c_str());
+  ASSERT_HRESULT_SUCCEEDED(host_->browser->Navigate2(&url, &empty, &empty, &empty, &empty));
+  VariantClear(&url);
+  ASSERT_TRUE(pumpUntil([&] { return host_->has(DISPID_DOCUMENTCOMPLETE); }));
+  BSTR location = nullptr;
+  EXPECT_HRESULT_SUCCEEDED(host_->browser->get_LocationURL(&location));
+  EXPECT_EQ(std::wstring(location ? location : L""), page(L"SECOND.HTML"));
+  SysFreeString(location);
+  READYSTATE state = READYSTATE_UNINITIALIZED;
+  EXPECT_HRESULT_SUCCEEDED(host_->browser->get_ReadyState(&state));
+  EXPECT_EQ(state, READYSTATE_COMPLETE);
+}
+
 TEST_F(BrowserStandinTest, Navigate_CancelledKeepsPreviousPage) {
   loadPage(L"MAIN.HTML");
   host_->cancelAll = true;
@@ -802,7 +834,6 @@ TEST_F(BrowserStandinTest, StandinEval_WorksFromAnotherThread) {
   std::atomic<bool> done(false);
   HRESULT hr = E_FAIL;
   std::wstring text;
-  DWORD pageThread = 0;
   std::thread worker([&] {
     BSTR result = nullptr;
     hr = StandinEval(window, L"1+2", &result);
@@ -812,7 +843,6 @@ TEST_F(BrowserStandinTest, StandinEval_WorksFromAnotherThread) {
   });
   pumpUntil([&] { return done.load(); });
   worker.join();
-  (void)pageThread;
   EXPECT_EQ(hr, S_OK);
   EXPECT_EQ(text, L"3");
 }
@@ -849,6 +879,21 @@ TEST_F(BrowserStandinTest, External_ReceivesPageCallsWithArguments) {
     EXPECT_EQ(calls[i].values, expected[i].values) << "call " << i;
   }
   EXPECT_EQ(eval(L"window.external === external"), L"true");
+}
+
+TEST_F(BrowserStandinTest, External_HostMayDestroyControlInsidePageCall) {
+  loadPage(L"EXTERNAL.HTML");
+  HWND window = host_->controlWindow();
+  external_.onCall = [&](const ExternalCall& call) {
+    if (call.values.size() == 1 && call.values[0] == L"close") {
+      host_->destroyControl();
+      pumpFor(50);  // a host that runs a message loop in there
+    }
+  };
+  EXPECT_EQ(StandinClickElement(window, L"closer"), S_OK);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(StandinLiveObjects(), liveBefore_);
+  EXPECT_EQ(StandinClickElement(window, L"closer"), E_INVALIDARG) << "the window is gone";
 }
 
 TEST_F(BrowserStandinTest, External_IsNullWhenHostGivesNone) {
@@ -922,6 +967,15 @@ TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
       {L"p.setAttribute('data-x', '7'); p.getAttribute('data-x')", L"7"},
       {L"p.removeAttribute('data-x'); p.getAttribute('data-x')", L"null"},
       {L"document.title = 'Renamed'; document.title", L"Renamed"},
+      // Ids and texts built with + in functions (Wine's JScript compares two
+      // such strings wrongly unless the document keeps them whole).
+      {L"function addRow(i) { var row = document.createElement('div'); row.id = 'generatedRow' + i;"
+       L" row.innerText = 'generated text ' + i; document.body.appendChild(row); }"
+       L"function rowText(i) { return document.getElementById('generatedRow' + i).innerText; }"
+       L"addRow(0); addRow(1); rowText(1) + '|' + rowText(0)",
+       L"generated text 1|generated text 0"},
+      {L"function same(i) { return document.getElementById('generatedRow' + i).innerText === 'generated text ' + i; } same(1) && same(0)",
+       L"true"},
   };
   for (const DomCase& c : steps) EXPECT_EQ(eval(c.script), c.expected) << utf8(c.script);
 }
@@ -1069,6 +1123,8 @@ TEST_F(BrowserStandinTest, Script_RunsStepsAfterTheirPagesComplete) {
            "MAIN.HTML eval document.getElementById('para').innerText = 'scripted ' + clicks\r\n"
            "MAIN.HTML wait 100\r\n"
            "MAIN.HTML click secondLink\n"
+           "\n"
+           "SECOND.HTML click nowhere\n"
            "second.html eval document.getElementById('back').innerText = 'done \xC3\xA4'\n";
   }
   SetEnvironmentVariableW(L"BROWSER_STANDIN_LOG", log.c_str());
@@ -1084,7 +1140,8 @@ TEST_F(BrowserStandinTest, Script_RunsStepsAfterTheirPagesComplete) {
   std::string text = readAll(log);
   const char* order[] = {"navigate MAIN.HTML\n",        "complete MAIN.HTML\n",   "click MAIN.HTML box\n",
                          "click MAIN.HTML secondLink\n", "navigate SECOND.HTML\n", "alert second loaded\n",
-                         "complete SECOND.HTML\n"};
+                         "complete SECOND.HTML\n", "click SECOND.HTML nowhere\n",
+                         "script-error SECOND.HTML no element with id nowhere\n"};
   size_t at = 0;
   for (const char* line : order) {
     size_t found = text.find(line, at);

@@ -27,8 +27,9 @@ HRESULT StandinEval(HWND controlWindow, const wchar_t* script, BSTR* result);
 // While set (non-zero), the class factory's CreateInstance answers E_FAIL.
 void StandinSetFailCreate(int fail);
 
-// While set, a control keeps one extra reference on its client site after
-// SetClientSite(NULL); StandinReleaseHeldSites releases every such reference.
+// While set, a control keeps one extra reference on its client site when it
+// lets the site go (SetClientSite(NULL), another site, or its own end);
+// StandinReleaseHeldSites releases every such reference.
 void StandinSetHoldClientSite(int hold);
 void StandinReleaseHeldSites(void);
 

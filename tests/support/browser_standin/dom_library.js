@@ -20,6 +20,14 @@ var standin = (function (global, native) {
     native.scriptError(message);
   }
 
+  // Wine's JScript compares two strings that were both built with `+`
+  // wrongly ('a' + 0 === 'a' + 1 is true there), while a string cut from one
+  // (substring) is stored whole and compares right. Texts the document keeps
+  // or looks up are made whole first.
+  function whole(text) {
+    return String(text).substring(0);
+  }
+
   function indexOf(list, item) {
     for (var i = 0; i < list.length; i++) if (list[i] === item) return i;
     return -1;
@@ -127,11 +135,11 @@ var standin = (function (global, native) {
     if (this.nodeType === 8) return '';
     var out = '';
     for (var i = 0; i < this.childNodes.length; i++) out += this.childNodes[i].textContent;
-    return out;
+    return whole(out);
   }, function (value) {
-    if (this.nodeType === 3) { this.data = String(value); return; }
+    if (this.nodeType === 3) { this.data = whole(value); return; }
     while (this.childNodes.length) this.removeChild(this.childNodes[0]);
-    var text = value === null || value === undefined ? '' : String(value);
+    var text = value === null || value === undefined ? '' : whole(value);
     if (text !== '') this.appendChild(document.createTextNode(text));
   });
   accessor(Node.prototype, 'innerText', function () { return this.textContent; }, function (value) { this.textContent = value; });
@@ -169,8 +177,9 @@ var standin = (function (global, native) {
     else {
       copy = document.createElement(this.tagName);
       for (var key in this) {
-        if (this.hasOwnProperty(key) && key !== 'childNodes' && key !== 'parentNode' && key !== 'style' && key !== '_attrs') copy[key] = this[key];
+        if (this.hasOwnProperty(key) && key !== 'childNodes' && key !== 'parentNode' && key !== 'style' && key !== '_attrs' && key !== '_props') copy[key] = this[key];
       }
+      for (var p in this._props) if (this._props.hasOwnProperty(p)) copy._props[p] = this._props[p];
       for (var a in this._attrs) if (this._attrs.hasOwnProperty(a)) copy._attrs[a] = this._attrs[a];
       for (var s in this.style) if (this.style.hasOwnProperty(s)) copy.style[s] = this.style[s];
     }
@@ -199,7 +208,7 @@ var standin = (function (global, native) {
     this.childNodes = [];
   }
   Text.prototype = new Node();
-  accessor(Text.prototype, 'nodeValue', function () { return this.data; }, function (v) { this.data = String(v); });
+  accessor(Text.prototype, 'nodeValue', function () { return this.data; }, function (v) { this.data = whole(v); });
   accessor(Text.prototype, 'length', function () { return this.data.length; });
 
   function Comment(data) {
@@ -225,6 +234,7 @@ var standin = (function (global, native) {
     this.parentNode = null;
     this.childNodes = [];
     this._attrs = {};
+    this._props = {};
     this.style = { display: '', visibility: '' };
     this.id = '';
     this.className = '';
@@ -246,9 +256,19 @@ var standin = (function (global, native) {
   }
   Element.prototype = new Node();
 
+  // Text properties are kept whole (see whole()), so pages and the document
+  // compare them right.
+  function textProperty(name) {
+    accessor(Element.prototype, name, function () { return this._props[name]; }, function (value) {
+      this._props[name] = whole(value);
+    });
+  }
+  var TEXT_PROPERTIES = ['id', 'className', 'title', 'name', 'value', 'type', 'href', 'src'];
+  for (var t = 0; t < TEXT_PROPERTIES.length; t++) textProperty(TEXT_PROPERTIES[t]);
+
   Element.prototype.setAttribute = function (name, value) {
     var key = String(name).toLowerCase();
-    var text = String(value);
+    var text = whole(value);
     this._attrs[key] = text;
     if (REFLECTED.hasOwnProperty(key)) {
       this[REFLECTED[key]] = key === 'tabindex' ? parseInt(text, 10) : text;
@@ -343,11 +363,11 @@ var standin = (function (global, native) {
     return out;
   }
 
-  accessor(Element.prototype, 'innerHTML', function () { return serializeChildren(this); }, function (html) {
+  accessor(Element.prototype, 'innerHTML', function () { return whole(serializeChildren(this)); }, function (html) {
     while (this.childNodes.length) this.removeChild(this.childNodes[0]);
     parseInto(html === null || html === undefined ? '' : String(html), this, null);
   });
-  accessor(Element.prototype, 'outerHTML', function () { return serialize(this); });
+  accessor(Element.prototype, 'outerHTML', function () { return whole(serialize(this)); });
   accessor(Element.prototype, 'parentElement', function () {
     return this.parentNode && this.parentNode.nodeType === 1 ? this.parentNode : null;
   });
@@ -468,11 +488,11 @@ var standin = (function (global, native) {
   }
   Document.prototype = new Node();
   Document.prototype.createElement = function (tag) { return new Element(String(tag).toUpperCase()); };
-  Document.prototype.createTextNode = function (data) { return new Text(String(data)); };
-  Document.prototype.createComment = function (data) { return new Comment(String(data)); };
+  Document.prototype.createTextNode = function (data) { return new Text(whole(data)); };
+  Document.prototype.createComment = function (data) { return new Comment(whole(data)); };
   Document.prototype.createDocumentFragment = function () { return new Fragment(); };
   Document.prototype.getElementById = function (id) {
-    var wanted = String(id);
+    var wanted = whole(id);
     var found = collect(this, function (el) { return el.id === wanted; }, []);
     return found.length ? found[0] : null;
   };
@@ -493,7 +513,7 @@ var standin = (function (global, native) {
     var found = this.getElementsByTagName('TITLE');
     return found.length ? found[0].textContent.replace(/^\s+|\s+$/g, '').replace(/\s+/g, ' ') : '';
   }, function (value) {
-    this._title = String(value);
+    this._title = whole(value);
     var found = this.getElementsByTagName('TITLE');
     if (found.length) found[0].textContent = this._title;
   });

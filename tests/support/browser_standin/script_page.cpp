@@ -265,6 +265,14 @@ ScriptPage::~ScriptPage() {
 
 void ScriptPage::close() {
   if (closed_) return;
+  owner_ = nullptr;
+  // Closed from inside its own script (a host that ends the control from an
+  // external call, or pumps messages there): the engine closes when the
+  // script returns, not under its own feet.
+  if (running_ > 0) {
+    closePending_ = true;
+    return;
+  }
   AddRef();  // the engine's Close releases its references to our own objects
   shutdown();
   Release();
@@ -314,7 +322,9 @@ HRESULT ScriptPage::load() {
 }
 
 HRESULT ScriptPage::run(const std::wstring& text, bool expression, VARIANT* result) {
-  if (closed_ || !parse_) return E_UNEXPECTED;
+  if (closed_ || closePending_ || !parse_) return E_UNEXPECTED;
+  AddRef();
+  ++running_;
   EXCEPINFO excepinfo = {};
   HRESULT hr = parse_->ParseScriptText(text.c_str(), nullptr, nullptr, nullptr, 0, 0,
                                        expression ? SCRIPTTEXT_ISEXPRESSION : 0,
@@ -322,11 +332,16 @@ HRESULT ScriptPage::run(const std::wstring& text, bool expression, VARIANT* resu
   SysFreeString(excepinfo.bstrSource);
   SysFreeString(excepinfo.bstrDescription);
   SysFreeString(excepinfo.bstrHelpFile);
+  if (--running_ == 0 && closePending_) {
+    closePending_ = false;
+    shutdown();
+  }
+  Release();
   return hr;
 }
 
 HRESULT ScriptPage::eval(const std::wstring& text, VARIANT* result, EXCEPINFO* excepinfo) {
-  if (closed_) return E_UNEXPECTED;
+  if (closed_ || closePending_) return E_UNEXPECTED;
   AddRef();
   errorSeen_ = false;
   lastError_.clear();

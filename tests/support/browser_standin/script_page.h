@@ -95,6 +95,8 @@ class ScriptPage final : public IActiveScriptSite {
   std::wstring lastError_;
   bool errorSeen_ = false;
   bool closed_ = false;
+  int running_ = 0;  // script runs on the stack
+  bool closePending_ = false;
 };
 
 // A document object (IHTMLDocument2, of which only get_Script, get_title,

@@ -154,7 +154,12 @@ Control::~Control() {
   for (auto& sink : sinks_) sink.second->Release();
   if (viewSink_) viewSink_->Release();
   if (inPlaceSite_) inPlaceSite_->Release();
-  if (site_) site_->Release();
+  if (site_) {
+    if (holdClientSite())
+      holdSite(site_);
+    else
+      site_->Release();
+  }
   objectDestroyed();
 }
 
@@ -495,12 +500,15 @@ void Control::runScriptStep() {
   ScriptStep step;
   if (!peekStep(page_->name(), &step)) return;
   finishStep();
+  std::wstring name = page_->name();
   if (step.command == L"click") {
-    clickElement(step.arg);
+    if (clickElement(step.arg) == E_INVALIDARG) logLine(L"script-error " + name + L" no element with id " + step.arg);
   } else if (step.command == L"eval") {
     BSTR ignored = nullptr;
     evalText(step.arg, &ignored);
     SysFreeString(ignored);
+  } else if (step.command != L"wait") {
+    logLine(L"script-error " + name + L" unknown script command " + step.command);
   }
   scheduleScriptStep();
 }

@@ -123,6 +123,15 @@ extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID riid, void
   if (!out) return E_POINTER;
   *out = nullptr;
   if (clsid != kClsidWebBrowser) return CLASS_E_CLASSNOTAVAILABLE;
+  // COM frees a server dll with the apartment that loaded it: a program whose
+  // UI thread ends between two dialogs would load us afresh and lose the
+  // scripted run's position. Once served, the dll stays for the process.
+  static const bool pinned = [] {
+    HMODULE self = nullptr;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCWSTR>(&g_factory), &self) != FALSE;
+  }();
+  (void)pinned;
   return g_factory.QueryInterface(riid, out);
 }
 
