@@ -206,6 +206,10 @@ bool BrowserControl::createControl(BrowserWindow* owner, const RECT& rect) {
         IUnknownPtr unknown;
         HRESULT hr = CoCreateInstance(kClsidWebBrowser, nullptr, kCreateContexts, IID_IUnknown,
                                       reinterpret_cast<void**>(&unknown));
+        // A class object that answers success without an object would have
+        // OleRun read through a null pointer.
+        if (SUCCEEDED(hr) && !unknown)
+            hr = E_POINTER;
         if (SUCCEEDED(hr))
             hr = OleRun(unknown);
         if (SUCCEEDED(hr))

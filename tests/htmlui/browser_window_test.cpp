@@ -23,6 +23,29 @@ using enginetest::onUIThread;
 using enginetest::pageUrl;
 using enginetest::RecordingHandler;
 
+const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+
+// A broken class object for the browser's class id: it answers success but
+// hands out no object.
+class EmptyFactory : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *object = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown*, REFIID, void** object) override {
+        *object = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
 std::vector<HWND> browserWindowsOfUIThread() {
     std::vector<HWND> found;
     onUIThread([&] {
@@ -218,6 +241,22 @@ TEST(BrowserWindow, Load_ControlThatCannotBeCreatedLeavesNoWindowAndTheNextLoadW
     window.load(pageUrl("BASIC.HTML"), nullptr);
     EXPECT_NE(window.getHandle(), nullptr);
     EXPECT_EQ(browserWindowsOfUIThread().size(), 1u);
+}
+
+TEST(BrowserWindow, Load_ClassObjectThatGivesNoObjectIsAFailedCreation) {
+    ui::UIThread thread;
+    EmptyFactory factory;
+    DWORD cookie = 0;
+    onUIThread([&] {
+        EXPECT_EQ(CoRegisterClassObject(kClsidWebBrowser, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
+                  S_OK);
+    });
+    ui::BrowserWindow window;
+    EXPECT_THROW(window.load(pageUrl("BASIC.HTML"), nullptr), std::runtime_error);
+    EXPECT_EQ(window.getHandle(), nullptr);
+    onUIThread([&] { CoRevokeClassObject(cookie); });
+    window.load(pageUrl("BASIC.HTML"), nullptr);
+    EXPECT_NE(window.getHandle(), nullptr);
 }
 
 TEST(BrowserWindow, ExecJScript_WithoutControlIsALogicError) {
