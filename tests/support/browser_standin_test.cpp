@@ -1056,6 +1056,17 @@ TEST_F(BrowserStandinTest, TranslateAccelerator_TabMovesFocusBetweenPageControls
   active->Release();
 }
 
+TEST_F(BrowserStandinTest, MouseClick_MakesControlUiActiveOnce) {
+  loadPage(L"PLAIN.HTML");
+  HWND window = host_->controlWindow();
+  SetFocus(host_->window);
+  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(host_->uiActivations, 1);
+  EXPECT_EQ(GetFocus(), window);
+  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(host_->uiActivations, 1) << "already UI-active";
+}
+
 TEST_F(BrowserStandinTest, TranslateAccelerator_PageWithoutControlsLeavesTab) {
   loadPage(L"PLAIN.HTML");
   IOleInPlaceActiveObject* active = nullptr;

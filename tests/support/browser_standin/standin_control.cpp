@@ -225,7 +225,11 @@ LRESULT Control::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_LBUTTONDOWN:
-      SetFocus(window);
+      // As the real control, a click makes it UI-active.
+      if (inPlace_)
+        activateUi();
+      else
+        SetFocus(window);
       return 0;
     case WM_DESTROY:
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
