@@ -969,6 +969,13 @@ TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
       {L"p.setAttribute('data-x', '7'); p.getAttribute('data-x')", L"7"},
       {L"p.removeAttribute('data-x'); p.getAttribute('data-x')", L"null"},
       {L"document.title = 'Renamed'; document.title", L"Renamed"},
+      {L"document.getElementById('btnGo').focus(); document.activeElement.id", L"btnGo"},
+      {L"var box = document.getElementById('checkedBox'); box.value = 'v1'; box.disabled = true;"
+       L"box.value + ' ' + box.getAttribute('value') + ' ' + box.getAttribute('disabled')",
+       L"v1 v1 "},
+      {L"box.removeAttribute('disabled'); String(box.disabled)", L"false"},
+      {L"document.getElementById('panel').outerHTML",
+       L"<div id=\"panel\" class=\"shown\" style=\"display: block; color: red\">hidden</div>"},
       // Ids and texts built with + in functions (Wine's JScript compares two
       // such strings wrongly unless the document keeps them whole).
       {L"function addRow(i) { var row = document.createElement('div'); row.id = 'generatedRow' + i;"
