@@ -38,8 +38,9 @@ class Control final : public IOleObject,
   // once and, unless a sink cancels, loads the page later from this thread's
   // message loop; S_OK either way, E_UNEXPECTED after Close.
   HRESULT navigate(const std::wstring& url);
-  // S_OK and a new document object once a page is complete; S_FALSE and
-  // null before (or while the next page loads).
+  // S_OK and a new document object over the complete page (the previous
+  // one until the next page starts loading); S_FALSE and null when there is
+  // none (before the first page, after a failed load).
   HRESULT getDocument(IDispatch** document);
   HRESULT getLocationUrl(BSTR* url);
   HRESULT getBusy(VARIANT_BOOL* busy);
