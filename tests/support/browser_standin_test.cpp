@@ -983,7 +983,8 @@ TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
        L"function rowText(i) { return document.getElementById('generatedRow' + i).innerText; }"
        L"addRow(0); addRow(1); rowText(1) + '|' + rowText(0)",
        L"generated text 1|generated text 0"},
-      {L"function same(i) { return document.getElementById('generatedRow' + i).innerText === 'generated text ' + i; } same(1) && same(0)",
+      {L"function same(i) { return document.getElementById('generatedRow' + i).innerText === 'generated text ' + i; }"
+       L"same(1) && same(0)",
        L"true"},
   };
   for (const DomCase& c : steps) EXPECT_EQ(eval(c.script), c.expected) << utf8(c.script);
@@ -1084,6 +1085,27 @@ TEST_F(BrowserStandinTest, TranslateAccelerator_PageWithoutControlsLeavesTab) {
   MSG tab = {host_->controlWindow(), WM_KEYDOWN, VK_TAB, 0};
   EXPECT_EQ(active->TranslateAccelerator(&tab), S_FALSE);
   active->Release();
+}
+
+TEST_F(BrowserStandinTest, DoVerb_HidesAndShowsChildWindow) {
+  ASSERT_HRESULT_SUCCEEDED(host_->createControl());
+  HWND window = host_->controlWindow();
+  RECT client;
+  GetClientRect(host_->window, &client);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_HRESULT_SUCCEEDED(host_->ole->DoVerb(OLEIVERB_HIDE, nullptr, host_, 0, host_->window, &client));
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_HRESULT_SUCCEEDED(host_->ole->DoVerb(OLEIVERB_SHOW, nullptr, host_, 0, host_->window, &client));
+  EXPECT_TRUE(IsWindowVisible(window));
+
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_HRESULT_SUCCEEDED(host_->control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)));
+  EXPECT_HRESULT_SUCCEEDED(inPlace->InPlaceDeactivate());
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_HRESULT_SUCCEEDED(host_->ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, host_, 0, host_->window, &client));
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(GetParent(window), host_->window);
+  inPlace->Release();
 }
 
 TEST_F(BrowserStandinTest, SetObjectRects_MovesChildWindow) {

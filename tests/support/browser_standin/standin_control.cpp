@@ -633,7 +633,10 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND paren
 }
 
 HRESULT Control::activateInPlace(HWND parentHint, LPCRECT rectHint) {
-  if (inPlace_) return S_OK;
+  if (inPlace_) {
+    ShowWindow(window_, SW_SHOWNA);  // after OLEIVERB_HIDE
+    return S_OK;
+  }
   if (!site_) return E_UNEXPECTED;
   IOleInPlaceSite* site = nullptr;
   HRESULT hr = site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&site));
