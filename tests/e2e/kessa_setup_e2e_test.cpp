@@ -137,6 +137,106 @@ TEST_F(KessaSetupWithFakeMsiexec, TestSwitchesShowTheirPageAndEndWithZero) {
     }
 }
 
+// The text of window (a top-level window or a control of another process)
+// as UTF-8: WM_GETTEXT, which the system carries across processes.
+std::string windowTextOf(HWND window) {
+    wchar_t text[2048] = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &ignored);
+    return tds_test::wideToUtf8(text);
+}
+
+struct FoundDialog {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK findDialogOf(HWND hwnd, LPARAM param) {
+    auto* find = reinterpret_cast<FoundDialog*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char className[16] = {};
+    GetClassNameA(hwnd, className, sizeof className);
+    if (pid == find->pid && IsWindowVisible(hwnd) && std::string(className) == "#32770") {
+        find->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The first visible dialog box of process pid, waited for up to a minute.
+HWND waitForDialogOf(DWORD pid) {
+    FoundDialog find = {pid, nullptr};
+    testutil::waitFor([&] {
+        EnumWindows(&findDialogOf, reinterpret_cast<LPARAM>(&find));
+        return find.found != nullptr;
+    }, 60000);
+    return find.found;
+}
+
+// /lang picks the language of the pages, the message boxes and the package's
+// transform, whatever the user's own UI language.
+TEST_F(KessaSetupWithFakeMsiexec, LangSwitch_PagesBoxesAndTransformFollowIt) {
+    const struct {
+        const char* lang;
+        const char* welcomeCaption;
+        const char* welcomeTitle;
+        const char* note;
+        const char* errorCaption;
+        const char* errorText;
+    } cases[] = {
+        {"1031", "Tolva-Setup - Willkommen", "Willkommen bei Tolva",
+         "Hinweis: Bei der Installation werden keine persönlichen Daten erfasst.",
+         "Tolva-Installation nicht abgeschlossen",
+         "Tolva kann nicht installiert werden.\n\nDie Datei <path_to_config_file> kann nicht geöffnet werden."},
+        {"1041", "Tolva セットアップ - ようこそ", "Tolva へようこそ",
+         "注: インストール処理で個人情報が収集されることはありません。", "Tolva のインストールが完了しませんでした",
+         "Tolva をインストールできません。\n\nファイル <path_to_config_file> を開けません。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        const std::string lang = std::string(" /lang=") + c.lang;
+        tds_test::FakeMsiexec fake("exit 0\n");
+        {
+            testutil::ScratchDir temp("lang");
+            testutil::ChildProcess run;
+            ASSERT_TRUE(run.start(testutil::quote(launcher()) + lang + " TEST_WELCOME_DIALOG=1",
+                                  {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
+            HWND page = waitForDialogOf(run.pid());
+            ASSERT_NE(page, nullptr) << "no welcome page";
+            EXPECT_EQ(windowTextOf(page), c.welcomeCaption);
+            EXPECT_EQ(windowTextOf(GetDlgItem(page, 1016)), c.welcomeTitle);
+            EXPECT_EQ(windowTextOf(GetDlgItem(page, 1019)), c.note);
+            PostMessageA(page, WM_COMMAND, IDOK, 0);
+            ASSERT_TRUE(run.wait(60000));
+            EXPECT_EQ(static_cast<int>(run.exitCode()), 0);
+        }
+        {
+            testutil::ScratchDir temp("lang");
+            testutil::ChildProcess run;
+            ASSERT_TRUE(run.start(testutil::quote(launcher()) + lang + " TEST_CONFIG_FILE_ERRORS=304",
+                                  {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
+            HWND box = waitForDialogOf(run.pid());
+            ASSERT_NE(box, nullptr) << "no message box";
+            EXPECT_EQ(windowTextOf(box), c.errorCaption);
+            // The box's text control; Wine and Windows give it the id 0xFFFF.
+            const std::string text = windowTextOf(GetDlgItem(box, 0xFFFF));
+            EXPECT_EQ(text.rfind(c.errorText, 0), 0u) << text;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            ASSERT_TRUE(run.wait(60000));
+            EXPECT_EQ(static_cast<int>(run.exitCode()), 0);
+        }
+        {
+            const LauncherRun run("/s" + lang);
+            EXPECT_EQ(run.exitCode(), 0) << run.log();
+            const auto lines = fake.commandLines();
+            ASSERT_FALSE(lines.empty()) << run.log();
+            EXPECT_NE((lines[0] + " ").find(std::string(" TRANSFORMS=:") + c.lang + " "), std::string::npos)
+                << lines[0];
+        }
+    }
+}
+
 TEST_F(KessaSetupWithFakeMsiexec, ExitCodes) {
     struct Case { const char* arguments; const char* script; int exitCode; size_t msiexecRuns; };
     const Case cases[] = {
