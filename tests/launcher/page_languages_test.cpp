@@ -125,9 +125,9 @@ bool overlap(const RECT& a, const RECT& b) {
 
 // The dialog's window as it is on the screen, as a 24-bit BMP file. Other
 // tests' windows share the display, so the page is put on top of them and
-// repainted first.
+// repainted first, without taking the focus from them.
 void writeShot(HWND dialog, const std::string& path) {
-    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Sleep(200);
     RECT rect = {};

@@ -12,5 +12,6 @@ if(WIN32)
   # The three pages: their rules, and each page opened under Xvfb and closed
   # by a driver thread.
   tds_add_test(launcher_post_install_panes_test SOURCES post_install_panes_test.cpp
-               LIBS launcher test_common)
+               LIBS launcher test_common
+               RESOURCE_LOCK desktop-focus)
 endif()

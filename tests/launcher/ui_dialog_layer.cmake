@@ -4,7 +4,8 @@ if(WIN32)
                  ${CMAKE_BINARY_DIR}/bin/ui_image_fixture.jpg COPYONLY)
   tds_add_test(launcher_ui_dialog_impl_test
                SOURCES dialog_impl_test.cpp dialog_impl_test.rc
-               LIBS launcher test_common)
+               LIBS launcher test_common
+               RESOURCE_LOCK desktop-focus)
 endif()
 
 # The launcher's pages: the page sequence with scripted answers, and the real
@@ -13,7 +14,7 @@ if(WIN32)
   tds_add_test(launcher_install_wizard_test SOURCES install_wizard_test.cpp LIBS launcher)
   tds_add_test(launcher_setup_pages_test SOURCES setup_pages_test.cpp
                LIBS launcher test_common
-               RESOURCE_LOCK registry-hklm-tolvasoft
+               RESOURCE_LOCK registry-hklm-tolvasoft desktop-focus
                TIMEOUT 180)
 endif()
 
@@ -30,6 +31,6 @@ if(WIN32)
                LIBS launcher test_common
                DEPENDS fake_chrome
                RESOURCE_LOCK registry-hklm-classes-html desktop-user-shortcut browser-processes
-                             operation-record
+                             operation-record desktop-focus
                TIMEOUT 300)
 endif()

@@ -9,16 +9,17 @@ endif()
 if(WIN32)
   # Every page opened under Xvfb in each language; the pictures go to
   # page_shots/ in the bin folder. Two CTest tests over one program (each
-  # half takes under two minutes); they take turns on the screen, and the
-  # progress page sets the installer's start event when it closes.
+  # half takes under two minutes); they take turns on the screen and with the
+  # tests that check which control has the focus (a page coming forward takes
+  # it), and the progress page sets the installer's start event when it closes.
   tds_add_test(launcher_page_languages_test SOURCES page_languages_test.cpp
                LIBS launcher test_common
-               RESOURCE_LOCK operation-record page-shots
+               RESOURCE_LOCK operation-record page-shots desktop-focus
                TIMEOUT 300)
   set_tests_properties(launcher_page_languages_test PROPERTIES
     ENVIRONMENT "GTEST_FILTER=*SetupPages*")
   add_test(NAME launcher_pane_languages_test COMMAND launcher_page_languages_test
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set_tests_properties(launcher_pane_languages_test PROPERTIES
-    ENVIRONMENT "GTEST_FILTER=*PostInstallPanes*" TIMEOUT 300 RESOURCE_LOCK page-shots)
+    ENVIRONMENT "GTEST_FILTER=*PostInstallPanes*" TIMEOUT 300 RESOURCE_LOCK "page-shots;desktop-focus")
 endif()
