@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "config/install_config_data.h"
 #include "foundation/executor.h"
 #include "foundation/logger.h"
 #include "foundation/system_error_text.h"
@@ -85,8 +86,10 @@ bool GetMsiFilePath(char* buffer, bool is64Bit) {
         return false;
     buffer[0] = '\0';
     char base[MAX_PATH] = {};
-    if (!GetAppDataLowDir(base))
+    if (!GetAppDataLowDir(base)) {
+        TDS_LOG_ERROR("GetMsiFilePath", "GetMsiFilePath: the user data folder for the package was not found");
         return false;
+    }
     std::string folder = base;
     CreateDirectoryA(folder.c_str(), nullptr);
     folder += "\\Brask\\";
@@ -177,7 +180,10 @@ void ShowWin32ErrorAndExit(const char* text) {
     if (systemText)
         LocalFree(systemText);
     TDS_LOG_ERROR("ShowWin32ErrorAndExit", "%s", message.c_str());
-    MessageBoxA(nullptr, message.c_str(), "Error", MB_OK);
+    // A silent run may have nobody to click the box (a deployment tool, a
+    // service account): it would wait forever, so the log line must do.
+    if (!IsSilentInstall())
+        MessageBoxA(nullptr, message.c_str(), "Error", MB_OK);
     ExitProcess(code);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/test_util.h"
+#include "foundation/shell_utils.h"
 #include "launcher/installation_lock.h"
 #include "launcher_run.h"
 #include "launcher/product_version.h"
@@ -242,6 +243,57 @@ TEST_F(KessaSetupWithFakeMsiexec, FailedExportEndsWithConfigurationError) {
     EXPECT_TRUE(fake.commandLines().empty());
     EXPECT_NE(run.log().find("Error occurred while exporting configuration settings. Exiting installer."),
               std::string::npos);
+    EXPECT_FALSE(testutil::fileExists(lockPath()));
+}
+
+// A file where the package folder belongs: the package cannot be written.
+class PackageFolderBlocked {
+public:
+    PackageFolderBlocked() {
+        char base[MAX_PATH] = {};
+        if (!GetAppDataLowDir(base))
+            return;
+        folder_ = std::string(base) + "\\Brask\\Tolva\\kessa" + kRuntimeVersion + "_x64";
+        CreateDirectoryA((std::string(base) + "\\Brask").c_str(), nullptr);
+        CreateDirectoryA((std::string(base) + "\\Brask\\Tolva").c_str(), nullptr);
+        DeleteFileA((folder_ + "\\kessa" + kRuntimeVersion + ".msi").c_str());
+        RemoveDirectoryA(folder_.c_str());
+        testutil::writeFileBytes(folder_, "not a folder");
+    }
+    ~PackageFolderBlocked() {
+        if (!folder_.empty())
+            DeleteFileA(folder_.c_str());
+    }
+    PackageFolderBlocked(const PackageFolderBlocked&) = delete;
+    PackageFolderBlocked& operator=(const PackageFolderBlocked&) = delete;
+    bool blocked() const {
+        const DWORD attributes = folder_.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(folder_.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+private:
+    std::string folder_;
+};
+
+// A silent deployment has nobody to answer a box: a package that cannot be
+// written ends the run with the Windows error, logged, and no window at all.
+TEST_F(KessaSetupWithFakeMsiexec, SilentRun_UnwritablePackageEndsWithWindowsErrorAndNoBox) {
+    PackageFolderBlocked blocked;
+    ASSERT_TRUE(blocked.blocked());
+    tds_test::FakeMsiexec fake("exit 0\n");
+    testutil::ScratchDir temp("blocked");
+    testutil::ChildProcess launcherProcess;
+    ASSERT_TRUE(launcherProcess.start(testutil::quote(launcher()) + " /s", {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
+    {
+        DialogCloser closer(launcherProcess.pid(), IDOK);
+        ASSERT_TRUE(launcherProcess.wait(120000));
+        EXPECT_EQ(closer.closed(), 0) << closer.titles();
+    }
+    const std::string log = testutil::readFileText(temp.file("tusched.log"));
+    EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), ERROR_PATH_NOT_FOUND) << log;
+    EXPECT_NE(log.find("ERROR"), std::string::npos) << log;
+    EXPECT_NE(log.find("Installer : Wrapper.CreateFile  failed with error 3: "), std::string::npos) << log;
+    EXPECT_TRUE(fake.commandLines().empty());
     EXPECT_FALSE(testutil::fileExists(lockPath()));
 }
 
