@@ -25,6 +25,11 @@ std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)>& writeHook() {
     return hook;
 }
 
+std::function<bool(char*)>& userDataFolderHook() {
+    static std::function<bool(char*)> hook;
+    return hook;
+}
+
 BOOL writeChunk(HANDLE file, const void* data, DWORD size, DWORD* written) {
     if (writeHook())
         return writeHook()(file, data, size, written);
@@ -49,6 +54,7 @@ namespace msi_package_internal {
 void setWriteHookForTesting(std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)> hook) {
     writeHook() = std::move(hook);
 }
+void setUserDataFolderForTesting(std::function<bool(char*)> folder) { userDataFolderHook() = std::move(folder); }
 }  // namespace msi_package_internal
 
 int GetMsiexecPath(char* buffer, size_t capacity) {
@@ -86,7 +92,7 @@ bool GetMsiFilePath(char* buffer, bool is64Bit) {
         return false;
     buffer[0] = '\0';
     char base[MAX_PATH] = {};
-    if (!GetAppDataLowDir(base)) {
+    if (!(userDataFolderHook() ? userDataFolderHook()(base) : GetAppDataLowDir(base))) {
         TDS_LOG_ERROR("GetMsiFilePath", "GetMsiFilePath: the user data folder for the package was not found");
         return false;
     }
