@@ -125,7 +125,8 @@ bool overlap(const RECT& a, const RECT& b) {
 
 // The dialog's window as it is on the screen, as a 24-bit BMP file. Other
 // tests' windows share the display, so the page is put on top of them and
-// repainted first, without taking the focus from them.
+// repainted first (Wine's PrintWindow leaves the child controls out), then
+// let down again; the tests that read the screen take turns with this one.
 void writeShot(HWND dialog, const std::string& path) {
     SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -139,6 +140,7 @@ void writeShot(HWND dialog, const std::string& path) {
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ previous = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SelectObject(memory, previous);
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof info;

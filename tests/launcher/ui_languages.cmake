@@ -10,8 +10,10 @@ if(WIN32)
   # Every page opened under Xvfb in each language; the pictures go to
   # page_shots/ in the bin folder. Two CTest tests over one program (each
   # half takes under two minutes); they take turns on the screen and with the
-  # tests that check which control has the focus (a page coming forward takes
-  # it), and the progress page sets the installer's start event when it closes.
+  # tests that check which control has the focus or read the screen
+  # (desktop-focus: a page coming forward takes the focus and covers other
+  # windows), and the progress page sets the installer's start event when it
+  # closes.
   tds_add_test(launcher_page_languages_test SOURCES page_languages_test.cpp
                LIBS launcher test_common
                RESOURCE_LOCK operation-record page-shots desktop-focus
