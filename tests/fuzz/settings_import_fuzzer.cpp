@@ -4,7 +4,7 @@
 //   strict import that fails keeps nothing;
 // - a non-strict import of plain text only ever drops faulty lines (status 0
 //   or 313), and faulty lines are reported in ascending order;
-// - what is exported imports again to the same context.
+// - what is exported imports again (same rules) to the same context.
 //
 // Input: the first byte picks the import flags and the validator set, the
 // rest is the text.
@@ -202,13 +202,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // Export, then import the exported file without rules: the same entries.
+    // Export, then import the exported file with the same rules (stored
+    // values keep their types through them): the same entries.
     const std::string exported = folder->file("exported.cfg");
     std::remove((exported.substr(2)).c_str());
     const int32_t exportStatus = api.context_export_to_file(loose.get(), exported.c_str());
     FUZZ_CHECK(exportStatus == 0, "export failed with " + std::to_string(exportStatus));
     Context reread;
-    const Outcome r = reread.importFile(exported, nullptr, nullptr, 1, 1);
+    const Outcome r = reread.importFile(exported, v, m, 1, 1);
     FUZZ_CHECK(r.status == 0, describe(r) + " reading back " +
                                   fuzz_support::show(settings_test::readBytes(exported)));
     FUZZ_CHECK(reread.equals(loose), "exported " + fuzz_support::show(settings_test::readBytes(exported)) +

@@ -144,6 +144,7 @@ TEST(ExtractResourceToFile_Fatal, WriteFailureShowsBoxAndExitsWithError) {
     EXPECT_EQ(run.boxText.rfind("Installer : Wrapper.WriteFile (In small chunks)  failed with error 112: ", 0), 0u)
         << run.boxText;
     EXPECT_EQ(run.exitCode, 112u);
+    EXPECT_FALSE(testutil::fileExists(dir.file("x.msi"))) << "a cut package stayed behind";
 }
 
 struct DirCase {
