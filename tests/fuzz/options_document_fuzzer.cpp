@@ -29,7 +29,11 @@ namespace {
 
 using online_options_internal::kCountryLookupCapacity;
 
+// The mark the output buffers are filled with; a written output ends in a NUL
+// inside its buffer, an output left alone has none.
 const char kUntouched = '~';
+// An output left alone, told apart from every written text by its NUL.
+const std::string kNotWritten("\0not written", 12);
 
 // Four output buffers of exactly their capacity, filled with a mark.
 struct Outputs {
@@ -45,7 +49,7 @@ struct Outputs {
         return online_options_internal::ParseOptionsXmlFor(lang, document.c_str(), options.get(), capacity,
                                                            status.get(), lookup.get(), image.get());
     }
-    // The text of each output, or a lone mark character when it was not written.
+    // The text of each output, or kNotWritten when it was not written.
     std::vector<std::string> texts() const {
         return {text(options.get(), capacity), text(status.get(), capacity), text(lookup.get(), kCountryLookupCapacity),
                 text(image.get(), capacity)};
@@ -55,7 +59,7 @@ struct Outputs {
         FUZZ_CHECK(length < size || (size > 0 && buffer[0] == kUntouched),
                    "output without its NUL inside its buffer of " + std::to_string(size));
         if (length == size)
-            return std::string(1, kUntouched);
+            return kNotWritten;
         return std::string(buffer, length);
     }
 
@@ -63,7 +67,7 @@ struct Outputs {
     std::unique_ptr<char[]> options, status, lookup, image;
 };
 
-bool untouched(const std::string& text) { return text.size() == 1 && text[0] == kUntouched; }
+bool untouched(const std::string& text) { return text == kNotWritten; }
 
 std::string describe(const std::vector<std::string>& texts) {
     std::string out;
@@ -88,7 +92,7 @@ void checkDrawnDocument(FuzzedDataProvider& in) {
     const size_t capacity = in.ConsumeBool() ? 256 : in.ConsumeIntegralInRange<size_t>(1, 40);
 
     std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tolva-update>\n";
-    std::vector<std::string> expected(4, std::string(1, kUntouched));
+    std::vector<std::string> expected(4, kNotWritten);
     int expectedAnswer = 0;
     bool decided = false;
     const int elements = in.ConsumeIntegralInRange<int>(0, 4);
