@@ -460,8 +460,23 @@ Capture KessaSetupWelcomeImage::installAndCapture(const std::string& name) {
         testutil::waitFor([&] { return (window = findProgressWindow(launcherProcess.pid())) != nullptr; }, 60000);
         if (window != nullptr) {
             // The whole window as the screen shows it, read back from the
-            // screen itself; area is the picture's place in it.
+            // screen itself; area is the picture's place in it. Windows of
+            // tests running beside this one may lie over it: it is raised
+            // until the picture is what the screen shows there.
             Sleep(1500);
+            HWND picture = GetDlgItem(window, 4004);
+            RECT pictureOnScreen = {};
+            GetWindowRect(picture, &pictureOnScreen);
+            const POINT probe = {pictureOnScreen.left + 360, pictureOnScreen.top + 62};
+            testutil::waitFor([&] {
+                SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                Sleep(300);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(WindowFromPoint(probe), &owner);
+                return owner == launcherProcess.pid();
+            }, 20000);
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            Sleep(500);
             RECT frame = {};
             GetWindowRect(window, &frame);
             GetWindowRect(GetDlgItem(window, 4004), &capture.picture);
@@ -482,6 +497,7 @@ Capture KessaSetupWelcomeImage::installAndCapture(const std::string& name) {
             DeleteDC(memory);
             ReleaseDC(nullptr, screen);
             saveBmp(testutil::besideExe(name + ".bmp"), capture.pixels, width, height);
+            SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
         SetEvent(seen);
         EXPECT_TRUE(launcherProcess.wait(120000)) << closer.titles();
