@@ -440,9 +440,10 @@ HttpConnection::Response HttpConnection::connect(bool checkStatus) {
     const bool interactive = interactive_ && !isSilent();
     bool resent = false;
     for (;;) {
-        // Each of connect, send and receive has the time-out; twice it and a
-        // margin never cuts a request that the time-outs would let finish.
-        const DWORD deadline = timeoutMs_ && timeoutMs_ < 0x3FFFFFFF ? 2 * timeoutMs_ + 5000 : INFINITE;
+        // The whole send (connect, request, the answer's headers) gets the
+        // time-out and a margin: every peer here is optional, and a stalled
+        // one must cost the install no more than one time-out.
+        const DWORD deadline = timeoutMs_ && timeoutMs_ < 0x7FFFFFFF ? timeoutMs_ + 5000 : INFINITE;
         DWORD error = 0;
         bool closed = false;
         if (!sendWithDeadline(request.get(), std::string(body_.begin(), body_.end()), deadline, &error,

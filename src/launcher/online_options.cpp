@@ -24,8 +24,8 @@ namespace {
 
 // URLDownloadToFile applies no time-out of its own (a peer that accepts the
 // connection and never answers holds it for ever under Wine), so the image
-// gets this long.
-const DWORD kImageDeadlineMs = 65000;
+// gets as long as a request (30 s) and a margin.
+const DWORD kImageDeadlineMs = 35000;
 
 struct DownloadState {
     std::string url;

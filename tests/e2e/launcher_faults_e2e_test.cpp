@@ -335,16 +335,16 @@ TEST_F(KessaSetupUnderFaults, StalledNetworkPeers_SilentInstallStillEndsWithZero
                              "<cntry-lookup>" + peer.httpsUrl("/country") + "</cntry-lookup>"
                              "<msi-url>" + peer.httpsUrl("/image") + "</msi-url>"
                              "</information></tolva-update>");
-    // A stalled request is given up after twice its 30 s time-out and a
-    // margin (65 s): the document alone, or the country lookup, the image and
-    // the ping one after the other.
+    // A stalled request is given up after its 30 s time-out and a margin
+    // (35 s): the document alone, or the country lookup, the image and the
+    // ping one after the other.
     const struct {
         const char* stalled;
         std::string documentUrl;
         DWORD mostMs;
     } cases[] = {
-        {"the options document", peer.httpsUrl("/options.xml"), 80000},
-        {"status ping, country lookup and image", servers.httpsUrl("/files/" + served), 3 * 65000 + 15000},
+        {"the options document", peer.httpsUrl("/options.xml"), 50000},
+        {"status ping, country lookup and image", servers.httpsUrl("/files/" + served), 3 * 35000 + 15000},
     };
     for (const auto& c : cases) {
         e2e::clearVendorState();
