@@ -116,11 +116,17 @@ FatalRun runFatal(const std::string& args) {
         while ((box = FindWindowExA(nullptr, box, "#32770", "Error")) != nullptr) {
             DWORD pid = 0;
             GetWindowThreadProcessId(box, &pid);
-            if (pid == child.pid()) {
-                EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&run.boxText));
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-                return true;
-            }
+            if (pid != child.pid() || !IsWindowVisible(box))
+                continue;
+            // The box window exists before its text control is made and
+            // filled: read it only once it is shown with its text.
+            std::string text;
+            EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&text));
+            if (text.empty())
+                continue;
+            run.boxText = text;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return true;
         }
         return false;
     }, 20000);
