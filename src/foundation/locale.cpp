@@ -1,7 +1,9 @@
 #include "foundation/locale.h"
 
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cwctype>
-#include <sstream>
 #include <stdexcept>
 
 #include "foundation/dll.h"
@@ -161,14 +163,18 @@ std::vector<uint16_t> parseLanguageList(const wchar_t* buffer, size_t length) {
     std::vector<std::string> pieces;
     tstrings::split(pieces, text, std::string(1, '\0'));
     for (const std::string& piece : pieces) {
-        std::istringstream in(piece);
-        unsigned short id = 0;
-        if (!piece.empty() && std::isxdigit(static_cast<unsigned char>(piece[0])))
-            in >> std::hex >> id;
-        if (piece.empty() || !std::isxdigit(static_cast<unsigned char>(piece[0])) || in.fail() || !in.eof())
+        // The piece must start with a hexadecimal digit (strtoul would skip
+        // blanks and take a sign) and be read whole; "0x" may lead, as in
+        // any hexadecimal text.
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long id = !piece.empty() && std::isxdigit(static_cast<unsigned char>(piece[0]))
+                                     ? std::strtoul(piece.c_str(), &end, 16)
+                                     : 0;
+        if (end != piece.c_str() + piece.size() || errno == ERANGE || id > 0xFFFF)
             throw TdsError<std::runtime_error>("Cannot get langID: " + piece,
                                                TDS_HERE("Locale::preferredLanguages"));
-        out.push_back(id);
+        out.push_back(static_cast<uint16_t>(id));
     }
     return out;
 }

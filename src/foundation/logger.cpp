@@ -76,11 +76,6 @@ void Logger::write(int32_t level, const char* file, uint32_t line, const char* f
     write(level, file, line, function, std::string(message ? message : ""));
 }
 
-void Logger::write(int32_t level, const char* file, uint32_t line, const char* function,
-                   const std::ostringstream& message) const {
-    write(level, file, line, function, tstrings::fromStream(message));
-}
-
 // The utility unit's own location, as the log has always shown it.
 static const char kUtilityUnit[] = "install/src/windows/common/AllUtils";
 

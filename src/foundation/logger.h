@@ -3,8 +3,9 @@
 // temporary folder, one open-append-close per line.
 
 #include <cstdint>
-#include <sstream>
 #include <string>
+
+#include "foundation/tstrings.h"
 
 class Logger {
 public:
@@ -23,8 +24,12 @@ public:
                const std::string& message) const;
     void write(int32_t level, const char* file, uint32_t line, const char* function,
                const char* message) const;
+    // The text gathered in a string stream (tstrings::fromStream).
+    template <class Stream, class = std::enable_if_t<tstrings::IsTextStream<Stream>::value>>
     void write(int32_t level, const char* file, uint32_t line, const char* function,
-               const std::ostringstream& message) const;
+               const Stream& message) const {
+        write(level, file, line, function, tstrings::fromStream(message));
+    }
 
     // The log file's full path; empty switches logging off.
     const std::string& path() const { return path_; }

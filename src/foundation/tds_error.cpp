@@ -37,9 +37,6 @@ std::string appendSentence(const std::string& first, const std::string& second) 
     return out + separator + second.substr(b, e - b);
 }
 
-SysError::SysError(const std::ostringstream& context, uint32_t code)
-    : SysError(context.str(), code) {}
-
 SysError::SysError(const std::string& context, uint32_t code)
     : std::runtime_error(appendSentence(
           context, "System error [" + tstrings::toString(static_cast<unsigned long>(code)) + "]")) {}

@@ -4,9 +4,11 @@
 // code in its text; the catch-site loggers report what a catch block caught.
 
 #include <cstdint>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+
+#include "foundation/tstrings.h"
 
 struct SourceLocation {
     SourceLocation(const char* file, const char* function, int32_t line)
@@ -38,9 +40,12 @@ public:
     template <class X = E, class = std::enable_if_t<std::is_same<X, std::runtime_error>::value>>
     TdsError(const char* message, const SourceLocation& loc)
         : E(message), message_(makeErrorMessage(this->E::what(), loc)) {}
-    template <class X = E, class = std::enable_if_t<std::is_same<X, std::runtime_error>::value>>
-    TdsError(const std::ostringstream& message, const SourceLocation& loc)
-        : E(message.str()), message_(makeErrorMessage(this->E::what(), loc)) {}
+    // The text gathered in a string stream.
+    template <class Stream, class X = E,
+              class = std::enable_if_t<std::is_same<X, std::runtime_error>::value &&
+                                       tstrings::IsTextStream<Stream>::value>>
+    TdsError(const Stream& message, const SourceLocation& loc)
+        : E(tstrings::fromStream(message)), message_(makeErrorMessage(this->E::what(), loc)) {}
 
     ~TdsError() override = default;
     const char* what() const noexcept override { return message_.c_str(); }
@@ -58,8 +63,10 @@ std::string appendSentence(const std::string& first, const std::string& second);
 // TdsError<SysError>.
 class SysError : public std::runtime_error {
 public:
-    SysError(const std::ostringstream& context, uint32_t code);
     SysError(const std::string& context, uint32_t code);
+    // The context gathered in a string stream.
+    template <class Stream, class = std::enable_if_t<tstrings::IsTextStream<Stream>::value>>
+    SysError(const Stream& context, uint32_t code) : SysError(tstrings::fromStream(context), code) {}
 };
 
 // Catch-site loggers, at ERROR with the catch site's location.

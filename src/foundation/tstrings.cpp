@@ -230,6 +230,5 @@ void split(std::vector<std::string>& out, const std::string& text, const std::st
     }
 }
 
-std::string fromStream(const std::ostringstream& stream) { return stream.str(); }
 
 }  // namespace tstrings

@@ -4,8 +4,9 @@
 // helpers. Narrow strings hold UTF-8 or ANSI text as the caller knows.
 
 #include <cstdint>
-#include <sstream>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace tstrings {
@@ -50,7 +51,19 @@ std::string replace(const std::string& text, const std::string& what, const std:
 // Appends the pieces between delimiters (empty pieces included). Nothing is
 // appended for an empty text or an empty delimiter.
 void split(std::vector<std::string>& out, const std::string& text, const std::string& delimiter);
-// The text gathered in the stream so far.
-std::string fromStream(const std::ostringstream& stream);
+// True for the string streams: types whose str() yields the text gathered.
+template <class Stream, class = void>
+struct IsTextStream : std::false_type {};
+template <class Stream>
+struct IsTextStream<Stream, std::enable_if_t<std::is_convertible<
+                                decltype(std::declval<const Stream&>().str()), std::string>::value>>
+    : std::true_type {};
+
+// The text gathered in the stream so far. A template over the stream type,
+// so that only programs which hand over a stream link the stream library.
+template <class Stream, class = std::enable_if_t<IsTextStream<Stream>::value>>
+std::string fromStream(const Stream& stream) {
+    return stream.str();
+}
 
 }  // namespace tstrings

@@ -1,22 +1,24 @@
 #include "foundation/version.h"
 
 #include <cctype>
-#include <sstream>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
 namespace VersionDetails {
 
 uint32_t parseComponent(const std::string& text) {
-    // The stream would accept a sign or leading blanks; a component is digits only.
+    // strtoull would accept a sign or leading blanks; a component is digits
+    // only, and all of them.
     if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {
-        std::istringstream in(text);
-        uint32_t value = 0;
-        in >> value;
-        // Overflow sets failbit, so a component above 4294967295 is refused
-        // rather than wrapped.
-        if (!in.fail() && in.eof())
-            return value;
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+        // A component above 4294967295 is refused rather than wrapped.
+        if (end == text.c_str() + text.size() && errno != ERANGE && value <= UINT32_MAX)
+            return static_cast<uint32_t>(value);
     }
     throw TdsError<std::runtime_error>(
         tstrings::format("Failed to recognize version component in [%s]", text.c_str()),

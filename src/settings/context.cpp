@@ -1,6 +1,6 @@
 #include "settings/context.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include "settings/file_storage.h"
 #include "settings/plain_text_entry_serializer.h"
@@ -11,7 +11,11 @@
 namespace settings_impl {
 
 int32_t report_config_read_error(const std::string& message) {
-    std::cerr << "Error reading config file: " << message << std::endl;
+    // One write per line, so that the line stays whole; flushed at once
+    // like the unbuffered error stream.
+    const std::string line = "Error reading config file: " + message + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
     return status::kMalformedContent;
 }
 

@@ -2,14 +2,16 @@
 
 namespace settings_impl {
 
-PlainTextEntrySerializer::PlainTextEntrySerializer() {
-    out_.exceptions(std::ios::badbit | std::ios::failbit);
+void PlainTextEntrySerializer::writeLine(const std::string& text) {
+    out_ += text;
+    out_ += '\n';
 }
 
-void PlainTextEntrySerializer::writeLine(const std::string& text) { out_ << text << '\n'; }
-
 void PlainTextEntrySerializer::writeKeyValue(const std::string& key, const std::string& value) {
-    out_ << key << '=' << value << '\n';
+    out_ += key;
+    out_ += '=';
+    out_ += value;
+    out_ += '\n';
 }
 
 }  // namespace settings_impl

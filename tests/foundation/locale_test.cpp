@@ -172,6 +172,32 @@ TEST(PreferredLanguages, VistaPath_FailuresThrow) {
     }
 }
 
+// One id per list: the whole piece must be one hexadecimal number that fits
+// 16 bits.
+TEST(PreferredLanguages, ParseLanguageList_HexIdTable) {
+    const struct {
+        const wchar_t* piece;
+        int id;  // -1: refused
+    } cases[] = {{L"409", 0x409},   {L"0409", 0x409},  {L"0c04", 0xC04},  {L"0C04", 0xC04},  {L"FFFF", 0xFFFF},
+                 {L"0", 0},         {L"0000000000000411", 0x411},        {L"0x409", 0x409}, {L"10000", -1},
+                 {L"FFFFFFFFF", -1}, {L"0x", -1},      {L"0xg", -1},      {L"g409", -1},     {L"409 ", -1},
+                 {L"4 09", -1},     {L"-409", -1},     {L"+409", -1},     {L"0409x", -1}};
+    for (const auto& c : cases) {
+        std::wstring list(c.piece);
+        list.push_back(L'\0');
+        list.push_back(L'\0');
+        try {
+            const Ids ids = locale_internal::parseLanguageList(list.data(), list.size());
+            EXPECT_NE(c.id, -1) << "accepted: " << testing::PrintToString(std::wstring(c.piece));
+            if (c.id != -1)
+                EXPECT_EQ(ids, Ids{static_cast<uint16_t>(c.id)}) << testing::PrintToString(std::wstring(c.piece));
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(c.id, -1) << "refused: " << testing::PrintToString(std::wstring(c.piece));
+            EXPECT_NE(std::string(e.what()).find("Cannot get langID: "), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST(PreferredLanguages, SystemListOfThisPrefix) {
     // Wine has the Vista call; whatever it lists, a locale comes out.
     const Ids ids = Locale::preferredLanguages();

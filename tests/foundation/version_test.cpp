@@ -29,7 +29,9 @@ TEST(ParseComponent, AcceptsWholeDecimalNumbersOnly) {
     EXPECT_EQ(VersionDetails::parseComponent("0"), 0u);
     EXPECT_EQ(VersionDetails::parseComponent("007"), 7u);
     EXPECT_EQ(VersionDetails::parseComponent("4294967295"), 4294967295u);
-    for (const char* bad : {"12a", "", " 1", "+1", "-1", "1 ", "0x1", "4294967296", "99999999999"}) {
+    EXPECT_EQ(VersionDetails::parseComponent("0000000000000000000012"), 12u);
+    for (const char* bad : {"12a", "", " 1", "+1", "-1", "1 ", "0x1", "4294967296", "99999999999",
+                            "18446744073709551616", "1e2", "1,2", "1\t", "0x", "1-2"}) {
         const std::string e = errorOf([&] { VersionDetails::parseComponent(bad); });
         EXPECT_TRUE(endsWith(e, "at VersionDetails::parseComponent(): Failed to recognize version component in [" +
                                     std::string(bad) + "]"))

@@ -137,7 +137,7 @@ TEST_F(TrackerTest, Run_WaitsForStartThenFollowsRecordToTheEnd) {
 
     const std::vector<uint16_t> posted = tracker->posted();
     for (size_t i = 1; i < posted.size(); ++i)
-        EXPECT_LE(posted[i - 1], posted[i]) << "the bar never moves back";
+        EXPECT_LT(posted[i - 1], posted[i]) << "each message moves the bar on, never back";
 
     tracker->finish();
     EXPECT_FALSE(tracker->hasWorker());
@@ -226,26 +226,31 @@ TEST_F(TrackerTest, TwoPass_AbortAfterFirstPassEndsTracking) {
     EXPECT_FALSE(tracker->hasWorker());
 }
 
-// setPosition on its own: the child check at most every 500 ms.
+// setPosition on its own: the child check at most every 500 ms, and a bar
+// message only when the bar's position changes.
 struct ThrottleStep {
     uint64_t nowMs;
     int answer;        // what the check would answer
     uint32_t position; // handed to setPosition
     bool checked;      // whether a check is made
-    uint16_t shown;    // the bar afterwards (0xFFFF: nothing posted)
+    uint16_t shown;    // the bar's position afterwards
+    size_t posts;      // bar messages so far
 };
 
 TEST_F(TrackerTest, SetPosition_ChecksChildrenAtMostEvery500Ms) {
     FakeClock clock;
     auto tracker = make(false, clock);
     const ThrottleStep steps[] = {
-        {0, Status::ChildrenWithoutWindows, 10, true, 10},    // first update of the pass
-        {100, Status::ChildWindowVisible, 20, false, 20},     // too soon to look again
-        {500, Status::ChildWindowVisible, 30, false, 30},     // 500 is not "more than 500"
-        {501, Status::ChildWindowVisible, 40, true, 30},      // the child's window holds the bar
-        {900, Status::ChildrenWithoutWindows, 50, false, 30}, // still held until the next look
-        {1002, Status::ChildrenWithoutWindows, 2000, true, 1000},  // moves again, capped
-        {1600, Status::NoChildren, 60, true, 1000},           // installer gone: dropped
+        {0, Status::ChildrenWithoutWindows, 0, true, 0, 0},         // the bar starts at 0: nothing to tell
+        {0, Status::ChildrenWithoutWindows, 10, false, 10, 1},      // first move of the pass
+        {100, Status::ChildWindowVisible, 20, false, 20, 2},        // too soon to look again
+        {200, Status::ChildWindowVisible, 20, false, 20, 2},        // same position: no message
+        {500, Status::ChildWindowVisible, 30, false, 30, 3},        // 500 is not "more than 500"
+        {501, Status::ChildWindowVisible, 40, true, 30, 3},         // the child's window holds the bar
+        {900, Status::ChildrenWithoutWindows, 50, false, 30, 3},    // still held until the next look
+        {1002, Status::ChildrenWithoutWindows, 2000, true, 1000, 4},  // moves again, capped
+        {1100, Status::ChildrenWithoutWindows, 1500, false, 1000, 4}, // capped to the same: no message
+        {1600, Status::NoChildren, 60, true, 1000, 4},              // installer gone: dropped
     };
     int checks = 0;
     for (const ThrottleStep& step : steps) {
@@ -255,8 +260,11 @@ TEST_F(TrackerTest, SetPosition_ChecksChildrenAtMostEvery500Ms) {
         if (step.checked)
             ++checks;
         EXPECT_EQ(tracker->checks.load(), checks) << "at " << step.nowMs;
-        EXPECT_EQ(tracker->lastPosted(), step.shown) << "at " << step.nowMs;
         EXPECT_EQ(tracker->getPosition(), step.shown) << "at " << step.nowMs;
+        EXPECT_EQ(tracker->posted().size(), step.posts) << "at " << step.nowMs;
+        if (step.posts > 0) {
+            EXPECT_EQ(tracker->lastPosted(), step.shown) << "at " << step.nowMs;
+        }
     }
     EXPECT_EQ(tracker->getRange(), 1000u);
     tracker->increment();  // the shared increment goes through the same path

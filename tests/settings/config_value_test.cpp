@@ -47,7 +47,24 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"0x80000000", 0, true}, IntegerCase{"abc", 0, true}, IntegerCase{"-", 0, true},
                       IntegerCase{"+5", 5, false},
                       // Only space, TAB, LF and VT count as leading blanks.
-                      IntegerCase{"\r5", 0, true}));
+                      IntegerCase{"\r5", 0, true}, IntegerCase{"\f5", 0, true},
+                      // The sign must touch the digits, and only one sign.
+                      IntegerCase{"- 5", 0, true}, IntegerCase{"+-5", 0, true}, IntegerCase{"--5", 0, true},
+                      // A hexadecimal text needs a digit after its "0x".
+                      IntegerCase{"0x", 0, true}, IntegerCase{"-0x", 0, true}, IntegerCase{"0xg", 0, true},
+                      IntegerCase{"0x-5", 0, true}, IntegerCase{"0x 5", 0, true}, IntegerCase{"0x1fz", 31, false},
+                      // "+0x" is not a hexadecimal start: decimal 0, the rest ignored.
+                      IntegerCase{"+0x10", 0, false}, IntegerCase{"+010", 10, false},
+                      IntegerCase{"00x5", 0, false}, IntegerCase{"-09", 0, false}, IntegerCase{"-0", 0, false},
+                      IntegerCase{"0", 0, false}, IntegerCase{"0000000000000000000017", 15, false},
+                      IntegerCase{"0x00000000000000000001", 1, false},
+                      IntegerCase{"017777777777", 2147483647, false}, IntegerCase{"020000000000", 0, true},
+                      IntegerCase{"-020000000000", std::numeric_limits<int32_t>::min(), false},
+                      IntegerCase{"-0x80000000", std::numeric_limits<int32_t>::min(), false},
+                      IntegerCase{"-0x80000001", 0, true}, IntegerCase{"0xffffffff", 0, true},
+                      IntegerCase{"4294967296", 0, true}, IntegerCase{"99999999999999999999", 0, true},
+                      IntegerCase{"-99999999999999999999", 0, true}, IntegerCase{"1e3", 1, false},
+                      IntegerCase{"1,000", 1, false}, IntegerCase{"\n\n 0x1F rest", 31, false}));
 
 struct DoubleCase {
     const char* text;
@@ -70,7 +87,62 @@ INSTANTIATE_TEST_SUITE_P(Texts, ReadDoubleTest,
                          ::testing::Values(DoubleCase{"1.5", 1.5, false}, DoubleCase{"1e3", 1000, false},
                                            DoubleCase{"1E3", 1000, false}, DoubleCase{" -2.25x", -2.25, false},
                                            DoubleCase{"0x10", 0, false}, DoubleCase{"", 0, true},
-                                           DoubleCase{"x1", 0, true}, DoubleCase{"1e999", 0, true}));
+                                           DoubleCase{"x1", 0, true}, DoubleCase{"1e999", 0, true},
+                                           DoubleCase{"-1e999", 0, true}, DoubleCase{"+1.5", 1.5, false},
+                                           DoubleCase{".5", 0.5, false}, DoubleCase{"-.5", -0.5, false},
+                                           DoubleCase{"1.", 1, false}, DoubleCase{"1.e2", 100, false},
+                                           DoubleCase{"00012.5", 12.5, false}, DoubleCase{"1.5.3", 1.5, false},
+                                           DoubleCase{"1e5e3", 100000, false}, DoubleCase{"1e+5", 100000, false},
+                                           DoubleCase{"1e-5", 1e-5, false}, DoubleCase{"2,5", 2, false},
+                                           DoubleCase{"\t12abc", 12, false},
+                                           // A started exponent must have digits.
+                                           DoubleCase{"1e", 0, true}, DoubleCase{"1e+", 0, true},
+                                           DoubleCase{"1ex", 0, true}, DoubleCase{"1e-x", 0, true},
+                                           DoubleCase{".", 0, true}, DoubleCase{"-", 0, true},
+                                           DoubleCase{"+-1", 0, true}, DoubleCase{"- 1", 0, true},
+                                           DoubleCase{".e1", 0, true}, DoubleCase{"e5", 0, true},
+                                           DoubleCase{"\r1", 0, true},
+                                           // Only decimal notation: no words, no hexadecimal floats.
+                                           DoubleCase{"inf", 0, true}, DoubleCase{"-infinity", 0, true},
+                                           DoubleCase{"nan", 0, true}, DoubleCase{"0x1p3", 0, false},
+                                           // Too small to hold is zero, not an error.
+                                           DoubleCase{"1e-400", 0, false}));
+
+TEST(DoubleTextTest, DoubleText_SixSignificantDigits) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{0.5, "0.5"},
+                 {2.25, "2.25"},
+                 {0, "0"},
+                 {-0.0, "-0"},
+                 {-1.5, "-1.5"},
+                 {100000, "100000"},
+                 {123456, "123456"},
+                 {1234567, "1.23457e+06"},
+                 {1e10, "1e+10"},
+                 {0.0001, "0.0001"},
+                 {0.00001, "1e-05"},
+                 {1.0 / 3, "0.333333"},
+                 {2.5e-300, "2.5e-300"},
+                 {std::numeric_limits<double>::max(), "1.79769e+308"},
+                 {std::numeric_limits<double>::infinity(), "inf"},
+                 {-std::numeric_limits<double>::infinity(), "-inf"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.text, doubleText(c.value)) << c.value;
+        EXPECT_EQ(c.text, ConfigValue::ofDouble(c.value).text()) << c.value;
+    }
+    EXPECT_EQ("nan", doubleText(std::numeric_limits<double>::quiet_NaN()));
+}
+
+TEST(IntegerTextTest, IntegerText_SignedDecimal) {
+    EXPECT_EQ("0", integerText(0));
+    EXPECT_EQ("-2147483648", integerText(std::numeric_limits<int32_t>::min()));
+    EXPECT_EQ("2147483647", integerText(std::numeric_limits<int32_t>::max()));
+    // A canonical text reads back as its value.
+    for (int32_t v : {0, 1, -1, 8, -16, 2147483647, std::numeric_limits<int32_t>::min()})
+        EXPECT_EQ(v, readInteger(integerText(v))) << v;
+}
 
 struct BooleanCase {
     const char* text;

@@ -89,6 +89,8 @@ private:
 
     OperationSequence(const Config& config, ipc::SharedMemoryUnsafe& sharedMemory,
                       progress::ProgressUpdater& sink);
+    // The record as it stands in the mapped view.
+    static Operation readRecord(const void* shared);
     void onOperation(const Operation& op);
     void completeCurrent();
     void destroyTimer();

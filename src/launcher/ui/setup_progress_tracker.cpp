@@ -119,8 +119,10 @@ void SetupProgressTracker::setPosition(uint32_t p) {
     if (childStatus_.load() == 2)
         return;
     const uint16_t shown = static_cast<uint16_t>(std::min<uint32_t>(p, range_));
-    position_ = shown;
-    postBarPosition(shown);
+    // A chunk's milliseconds move the bar's thousandths only every few ticks;
+    // the bar is told only when its position changes.
+    if (position_.exchange(shown) != shown)
+        postBarPosition(shown);
 }
 
 void SetupProgressTracker::run() {

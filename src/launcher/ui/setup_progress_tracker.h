@@ -51,7 +51,8 @@ public:
     uint32_t getRange() const override { return range_; }
     // Throttled bar update: drops the position while no child process runs
     // or a child shows a visible window (checked at most every 500 ms), else
-    // stores min(p, range) and posts it to the bar.
+    // stores min(p, range) and posts it to the bar when it differs from the
+    // position shown.
     void setPosition(uint32_t p) override;
     void complete() override {}
 
