@@ -40,6 +40,7 @@
 #include "launcher/ui/setup_pages.h"
 #include "launcher/ui/setup_progress_dialog.h"
 #include "launcher/vendor_registry.h"
+#include "scrub/ui/tolva_scrub_sequence.h"
 
 namespace {
 
@@ -358,11 +359,13 @@ int run(HINSTANCE instance) {
         }
         if (progress)
             progress->ShowWindow(SW_HIDE);
-        // The old-version removal is not part of this build.
-        if (!IsInstallSuccess(v.result))
+        if (!IsInstallSuccess(v.result)) {
             ui::GetSetupPages().setupError(GetActiveWindow(), v.result);
-        else if (!v.launchedFromVindel)
+        } else if (!v.launchedFromVindel) {
+            // Offers to remove out-of-date runtimes; never changes the result.
+            tscrub::ui::runSequence();
             FinishUIInstallationWithSecurityPrompts(v.installDir, v.showVerifyPage, v.showMedHighText, gMethod, 0);
+        }
         if (progress) {
             progress->DestroyWindow();
             progress.reset();

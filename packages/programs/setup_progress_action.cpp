@@ -9,8 +9,8 @@
 //   ID:STATE    writes the 8-byte operation record (id, then state, both
 //               little-endian 32-bit) into the shared memory
 //               "TdsOperationSequenceSharedMemory"; several records are
-//               written in order, 150 ms apart, so a reader that polls every
-//               100 ms sees each of them.
+//               written in order, 300 ms apart, so a reader that polls every
+//               100 ms sees each of them even on a busy machine.
 //
 // A silent install has no progress window, so neither object exists then.
 // Every failure here is ignored and the program always exits with 0: a
@@ -28,7 +28,7 @@ namespace {
 constexpr wchar_t kStartEventName[] = L"KessaSetupMsiStarted";
 constexpr wchar_t kRecordMemoryName[] = L"TdsOperationSequenceSharedMemory";
 constexpr DWORD kRecordSize = 8;
-constexpr DWORD kPauseBetweenRecordsMs = 150;
+constexpr DWORD kPauseBetweenRecordsMs = 300;
 
 struct Record {
   std::uint32_t id;

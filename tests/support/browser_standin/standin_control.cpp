@@ -225,7 +225,11 @@ LRESULT Control::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_LBUTTONDOWN:
-      SetFocus(window);
+      // As the real control, a click makes it UI-active.
+      if (inPlace_)
+        activateUi();
+      else
+        SetFocus(window);
       return 0;
     case WM_DESTROY:
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -629,7 +633,10 @@ STDMETHODIMP Control::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND paren
 }
 
 HRESULT Control::activateInPlace(HWND parentHint, LPCRECT rectHint) {
-  if (inPlace_) return S_OK;
+  if (inPlace_) {
+    ShowWindow(window_, SW_SHOWNA);  // after OLEIVERB_HIDE
+    return S_OK;
+  }
   if (!site_) return E_UNEXPECTED;
   IOleInPlaceSite* site = nullptr;
   HRESULT hr = site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&site));

@@ -34,12 +34,18 @@ class Control final : public IOleObject,
   HRESULT clickElement(const std::wstring& id);
   HRESULT evalText(const std::wstring& script, BSTR* result);
 
+  // What the IWebBrowser2 face answers. navigate fires BeforeNavigate2 at
+  // once and, unless a sink cancels, loads the page later from this thread's
+  // message loop; S_OK either way, E_UNEXPECTED after Close.
   HRESULT navigate(const std::wstring& url);
+  // S_OK and a new document object over the complete page (the previous
+  // one until the next page starts loading); S_FALSE and null when there is
+  // none (before the first page, after a failed load).
   HRESULT getDocument(IDispatch** document);
   HRESULT getLocationUrl(BSTR* url);
   HRESULT getBusy(VARIANT_BOOL* busy);
   HRESULT getReadyState(LONG* state);
-  HRESULT stop();
+  HRESULT stop();  // forgets a load that has not started yet
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override;

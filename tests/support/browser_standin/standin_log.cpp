@@ -24,9 +24,13 @@ State& state() {
 }
 
 std::wstring env(const wchar_t* name) {
-  wchar_t buffer[32768];
-  DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
-  return (n > 0 && n < 32768) ? std::wstring(buffer, n) : std::wstring();
+  DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return std::wstring();
+  std::wstring value(size, L'\0');
+  DWORD n = GetEnvironmentVariableW(name, &value[0], size);
+  if (n == 0 || n >= size) return std::wstring();
+  value.resize(n);
+  return value;
 }
 
 bool readFile(const std::wstring& path, std::string* bytes) {

@@ -14,7 +14,7 @@ function loaded() {
   missing.open('GET', 'nothere.wxl', false);
   missing.send();
   missingStatus = missing.status;
-  setTimeout(function () { document.getElementById('timer').innerText = 'fired'; }, 50);
+  setTimeout(function () { document.getElementById('timer').innerText = 'fired'; }, 300);
   var cancelled = setTimeout(function () { document.getElementById('timer').innerText = 'cancelled timer ran'; }, 10);
   clearTimeout(cancelled);
 }
