@@ -70,6 +70,20 @@ HWND focusOf(HWND dialog) {
     return info.hwndFocus;
 }
 
+// The control that has the page's keyboard focus. Other tests' windows
+// share the display and may take the activation, and an inactive thread has
+// no focus window; activated again, a dialog gives the focus back to the
+// control that had it.
+HWND pageFocus(HWND dialog) {
+    HWND focused = focusOf(dialog);
+    for (int attempt = 0; !focused && attempt < 50; ++attempt) {
+        SetForegroundWindow(dialog);
+        Sleep(50);
+        focused = focusOf(dialog);
+    }
+    return focused;
+}
+
 // Ends a page that a check left open, so the test goes on.
 void endPage(HWND dialog, int button) {
     if (!IsWindow(dialog))
@@ -104,7 +118,7 @@ TEST_P(PageFocus, ShowPage_DefaultButtonFocusedEnterPressesIt) {
                 return;
             Sleep(300);
             expected = GetDlgItem(dialog, c.defaultButton);
-            focused = focusOf(dialog);
+            focused = pageFocus(dialog);
             defaultId = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
             RECT area = {};
             GetClientRect(dialog, &area);
