@@ -39,6 +39,10 @@ void showNewerBuildBox() {
         MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR);
 }
 
+// A removal that asks for a restart (3010 initiated later, 1641 initiated
+// now) has removed the product all the same, as for installs.
+bool uninstallSucceeded(int code) { return code == 0 || code == 3010 || code == 1641; }
+
 }  // namespace
 
 namespace same_version_removal_internal {
@@ -48,13 +52,23 @@ void setMessageBoxForTesting(MessageBoxFn messageBox) { gMessageBox = messageBox
 bool UninstallExistingVindel(const char* version, bool silent) {
     const std::string code = GetVindelProductCode(version, IsRunning32Bit());
     const LONG registration = reinstall_check_internal::productCodeRegistration(code.c_str(), !IsRunning32Bit());
+    if (registration == ERROR_FILE_NOT_FOUND) {
+        // The version key outlived its product (an uninstall that broke off
+        // half way): there is nothing to remove, and refusing here would
+        // refuse every later install until someone deletes the key by hand.
+        TDS_LOG_WARNING("UninstallExistingVindel", "VINDEL GUID not found %s: %d", code.c_str(),
+                        static_cast<int>(registration));
+        TDS_LOG_WARNING("UninstallExistingVindel", "The VINDEL key of version %s has no installed product: "
+                        "nothing to uninstall", version);
+        return true;
+    }
     if (registration != ERROR_SUCCESS) {
         TDS_LOG_ERROR("UninstallExistingVindel", "VINDEL GUID not found %s: %d", code.c_str(),
                       static_cast<int>(registration));
         return false;
     }
     const int result = UninstallProduct(code.c_str(), version, silent, nullptr);
-    if (result != 0) {
+    if (!uninstallSucceeded(result)) {
         TDS_LOG_ERROR("UninstallExistingVindel", "Uninstall existining VINDEL failed %s: %d", code.c_str(), result);
         return false;
     }
@@ -93,7 +107,7 @@ bool UninstallKessaOrVindelIfSameVersionExists(bool silent) {
             TDS_LOG_EXCEPTION("UninstallKessaOrVindelIfSameVersionExists", e);
             result = -1;
         }
-        if (result != 0) {
+        if (!uninstallSucceeded(result)) {
             TDS_LOG_ERROR("UninstallKessaOrVindelIfSameVersionExists", "UninstallKessaIfSameOrOlderBuild( %s) failed",
                           runtimeKey.c_str());
             return false;

@@ -9,6 +9,7 @@
 bool UninstallKessaOrVindelIfSameVersionExists(bool silent);
 
 // Uninstalls the kit product of version (quietly when silent, else with the
-// basic UI). True when it was registered and msiexec answered 0; false
-// (logged) otherwise.
+// basic UI). True when no such product is registered (a stale version key,
+// logged as a warning) or msiexec answered 0, 3010 or 1641; false (logged)
+// when the registration cannot be read or the removal failed.
 bool UninstallExistingVindel(const char* version, bool silent);

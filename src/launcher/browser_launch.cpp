@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "foundation/registry_view.h"
 #include "foundation/tstrings.h"
 #include "foundation/window_utils.h"
+#include "launcher/browser_launch_internal.h"
 #include "launcher/runtime_registry.h"
 #include "launcher/vendor_registry.h"
 
@@ -111,6 +113,25 @@ bool GetBrowserInstallDir(char* buffer, int browser) {
     return true;
 }
 
+namespace {
+
+std::function<bool(DWORD, DWORD*)>& sessionLookupHook() {
+    static std::function<bool(DWORD, DWORD*)> hook;
+    return hook;
+}
+
+bool sessionOf(DWORD processId, DWORD* sessionId) {
+    if (sessionLookupHook())
+        return sessionLookupHook()(processId, sessionId);
+    return ProcessIdToSessionId(processId, sessionId) != FALSE;
+}
+
+}  // namespace
+
+namespace browser_launch_internal {
+void setSessionLookupForTesting(std::function<bool(DWORD, DWORD*)> lookup) { sessionLookupHook() = std::move(lookup); }
+}  // namespace browser_launch_internal
+
 int CloseProcessesByName(const char* exeName, bool destroyWindows) {
     if (!exeName)
         return 0;
@@ -121,13 +142,31 @@ int CloseProcessesByName(const char* exeName, bool destroyWindows) {
         return 0;
     }
     const DWORD self = GetCurrentProcessId();
+    // Browsers of other logon sessions (other users on a terminal server,
+    // a fast-switched user) get no close request they could answer and
+    // would be terminated after the wait, losing their users' work: only
+    // this session's browsers are closed. When the own session is unknown,
+    // none is.
+    DWORD ownSession = 0;
+    if (!sessionOf(self, &ownSession)) {
+        TDS_LOG_ERROR("CloseProcessesByName", "ProcessIdToSessionId failed with %lu: no %s is closed",
+                      static_cast<unsigned long>(GetLastError()), exeName);
+        return 0;
+    }
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
         // The launcher itself is never asked: it would wait for its own end
         // and then terminate itself.
-        if (entry.th32ProcessID != self && lstrcmpiA(entry.szExeFile, exeName) == 0)
-            ShutdownProcess(entry.th32ProcessID, 5000, destroyWindows);
+        if (entry.th32ProcessID == self || lstrcmpiA(entry.szExeFile, exeName) != 0)
+            continue;
+        DWORD session = 0;
+        if (!sessionOf(entry.th32ProcessID, &session) || session != ownSession) {
+            TDS_LOG_INFO("CloseProcessesByName", "%s (%lu) is not in this session: left running", exeName,
+                         static_cast<unsigned long>(entry.th32ProcessID));
+            continue;
+        }
+        ShutdownProcess(entry.th32ProcessID, 5000, destroyWindows);
     }
     return 0;
 }

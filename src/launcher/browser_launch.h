@@ -27,6 +27,8 @@ void BrowserRestart();
 // (an empty folder counts as not found).
 bool GetBrowserInstallDir(char* buffer, int browser);
 
-// Asks every other process whose executable name is exeName (any letter
-// case) to close, by ShutdownProcess with 5000 ms, each in turn. Answers 0.
+// Asks every other process of the launcher's own logon session whose
+// executable name is exeName (any letter case) to close, by ShutdownProcess
+// with 5000 ms, each in turn; processes of other sessions, or whose session
+// cannot be told, are left running (logged). Answers 0.
 int CloseProcessesByName(const char* exeName, bool destroyWindows);

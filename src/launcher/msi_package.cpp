@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "config/install_config_data.h"
 #include "foundation/executor.h"
 #include "foundation/logger.h"
 #include "foundation/system_error_text.h"
@@ -21,6 +22,11 @@ const DWORD kChunk = 8192;
 
 std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)>& writeHook() {
     static std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)> hook;
+    return hook;
+}
+
+std::function<bool(char*)>& userDataFolderHook() {
+    static std::function<bool(char*)> hook;
     return hook;
 }
 
@@ -48,6 +54,7 @@ namespace msi_package_internal {
 void setWriteHookForTesting(std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)> hook) {
     writeHook() = std::move(hook);
 }
+void setUserDataFolderForTesting(std::function<bool(char*)> folder) { userDataFolderHook() = std::move(folder); }
 }  // namespace msi_package_internal
 
 int GetMsiexecPath(char* buffer, size_t capacity) {
@@ -85,8 +92,10 @@ bool GetMsiFilePath(char* buffer, bool is64Bit) {
         return false;
     buffer[0] = '\0';
     char base[MAX_PATH] = {};
-    if (!GetAppDataLowDir(base))
+    if (!(userDataFolderHook() ? userDataFolderHook()(base) : GetAppDataLowDir(base))) {
+        TDS_LOG_ERROR("GetMsiFilePath", "GetMsiFilePath: the user data folder for the package was not found");
         return false;
+    }
     std::string folder = base;
     CreateDirectoryA(folder.c_str(), nullptr);
     folder += "\\Brask\\";
@@ -177,7 +186,10 @@ void ShowWin32ErrorAndExit(const char* text) {
     if (systemText)
         LocalFree(systemText);
     TDS_LOG_ERROR("ShowWin32ErrorAndExit", "%s", message.c_str());
-    MessageBoxA(nullptr, message.c_str(), "Error", MB_OK);
+    // A silent run may have nobody to click the box (a deployment tool, a
+    // service account): it would wait forever, so the log line must do.
+    if (!IsSilentInstall())
+        MessageBoxA(nullptr, message.c_str(), "Error", MB_OK);
     ExitProcess(code);
 }
 

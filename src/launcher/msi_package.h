@@ -14,9 +14,9 @@ int GetMsiexecPath(char* buffer, size_t capacity);
 
 // Creates the package folder "<user data>\Brask\Tolva\<kind><version>[_x64]"
 // level by level and writes "<folder>\<kind><version>.msi" into buffer
-// (MAX_PATH bytes). False (buffer emptied) when the user data folder is not
-// found or the path does not fit; folder creation failures are left to the
-// later file creation.
+// (MAX_PATH bytes). False (buffer emptied, the reason logged at ERROR) when
+// the user data folder is not found or the path does not fit; folder
+// creation failures are left to the later file creation.
 bool GetMsiFilePath(char* buffer, bool is64Bit);
 
 // Writes resource id of type from module byte-exact to path, in chunks of
@@ -29,8 +29,9 @@ int ExtractResourceToFile(HMODULE module, int id, const char* type, const char* 
 // written after the runtime is installed, when the run must go on.
 int TryExtractResourceToFile(HMODULE module, int id, const char* type, const char* path);
 
-// Shows "<text> failed with error <code>: <system text>" in a box captioned
-// "Error" (also in silent runs) and ends the process with the last error.
+// Logs "<text> failed with error <code>: <system text>" at ERROR, shows it
+// in a box captioned "Error" unless the run is silent, and ends the process
+// with the last error.
 [[noreturn]] void ShowWin32ErrorAndExit(const char* text);
 
 // Appends " INSTALLDIR=<folder> " (the folder as it stands when it is

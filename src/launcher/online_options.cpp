@@ -84,24 +84,29 @@ int GetOptionsFromXmlIfOnline(char* options, size_t capacity, char* postStatusUr
     } catch (const std::exception& e) {
         logException(TDS_HERE("GetOptionsFromXmlIfOnline"), e);
         options[0] = postStatusUrl[0] = imageBaseUrl[0] = '\0';
-        return 0;
+        answer = 0;
     } catch (...) {
         logUnknownException(TDS_HERE("GetOptionsFromXmlIfOnline"));
         options[0] = postStatusUrl[0] = imageBaseUrl[0] = '\0';
-        return 0;
-    }
-    if (answer != 1)
-        return answer;
-
-    char stored[9] = {};
-    DWORD size = sizeof stored;
-    if (GetPolicyValue(nullptr, "Country", stored, &size)) {
-        std::strncpy(country, stored, 19);
-        country[19] = '\0';
-    } else {
-        GetCountry(lookupUrl, country);
+        answer = 0;
     }
 
+    if (answer == 1) {
+        char stored[9] = {};
+        DWORD size = sizeof stored;
+        if (GetPolicyValue(nullptr, "Country", stored, &size)) {
+            std::strncpy(country, stored, 19);
+            country[19] = '\0';
+        } else {
+            GetCountry(lookupUrl, country);
+        }
+    }
+
+    // The image is checked whatever the document said, or whether it came at
+    // all: the folder is the user's to write, and the elevated progress
+    // window must never decode a file that nobody checked (a stale one, or
+    // one planted there). Without an image address nothing is downloaded,
+    // only checked.
     char userData[MAX_PATH] = {};
     if (GetAppDataLowDir(userData)) {
         char expected[2048] = {};

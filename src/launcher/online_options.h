@@ -6,8 +6,10 @@
 
 // Fetches the options document (vendor value InstallerXmlURL, else the
 // download server's document for this version) and takes its values; when
-// it named a status URL, finds the country and downloads the welcome image,
-// keeping the image only when its SHA-256 digest matches string 4008.
+// it named a status URL, finds the country. Then, whatever the document
+// gave, downloads the welcome image when it named an image address and
+// checks the local image: it is kept only when its SHA-256 digest matches
+// string 4008, else deleted.
 // options, postStatusUrl and imageBaseUrl hold capacity characters, country
 // 20. Returns 1 when the document named a status URL, else 0 (no network, an
 // HTTP error or a malformed document: logged, outputs empty). Never throws.

@@ -99,11 +99,18 @@ void RunPostInstallPanes(const std::string& home, const SecurityFacts& facts, bo
     TDS_LOG_INFO(fn, "%s", "The installer will display the Setup Complete dialog");
     list.push_back(panes.complete.get());
 
-    ShowDialogs(list);
+    const bool ranToItsEnd = ShowDialogs(list);
     TDS_LOG_INFO(fn, "%s", "The Setup Complete dialog is closed");
 
-    if (facts.previousDecisions)
-        ProcessRestoreSecurityData(home, choice.restoreChecked);
+    // The restore choice starts ticked: after a sequence that broke off, it
+    // is no answer of the user's, and earlier security decisions are never
+    // cleared on a question nobody may have seen.
+    if (facts.previousDecisions) {
+        if (ranToItsEnd)
+            ProcessRestoreSecurityData(home, choice.restoreChecked);
+        else
+            TDS_LOG_WARNING(fn, "%s", "The panes ended early: the earlier security decisions are left as they are");
+    }
     ProcessSetupCompleteData(record, method);
 }
 
@@ -176,7 +183,7 @@ void InitSetupCompleteData(SetupCompleteData& record, bool showBack, bool showVe
     }
 }
 
-void ShowDialogs(const std::vector<IDialog*>& panes) {
+bool ShowDialogs(const std::vector<IDialog*>& panes) {
     const char* fn = "ShowDialogs";
     size_t index = 0;
     while (index < panes.size()) {
@@ -190,15 +197,16 @@ void ShowDialogs(const std::vector<IDialog*>& panes) {
             --index;
         } else if (result == kPaneCancel) {
             TDS_LOG_INFO(fn, "%s", "Cancel is pushed, exit ShowDialogs");
-            return;
+            return true;
         } else if (result <= 0) {
             // -1 (the dialog cannot be created) or 0 (no valid owner) would
             // come back on every try: showing it again would never end.
             TDS_LOG_ERROR(fn, "The pane %d could not be shown (result %d), exit ShowDialogs",
                           static_cast<int>(index), static_cast<int>(result));
-            return;
+            return false;
         }
     }
+    return true;
 }
 
 void ProcessRestoreSecurityData(const std::string& home, bool restoreChecked) {

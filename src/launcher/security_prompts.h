@@ -67,8 +67,9 @@ void InitSetupCompleteData(SetupCompleteData& record, bool showBack, bool showVe
 
 // Shows panes from the first: Next goes forward, Back goes back, Cancel ends;
 // the run ends when the index leaves the list (Back on the first pane
-// included), and when a pane cannot be shown at all.
-void ShowDialogs(const std::vector<IDialog*>& panes);
+// included), and when a pane cannot be shown at all. True when the user
+// ended the run; false when a pane that cannot be shown cut it short.
+bool ShowDialogs(const std::vector<IDialog*>& panes);
 
 // Clears (restoreChecked) or resets the user's earlier security decisions
 // through the deployment library of home. A library that does not load is

@@ -25,6 +25,11 @@ std::string trimBlanks(const std::string& text) {
     return trimTrailingBlanks(text.substr(start));
 }
 
+// Keys leave the library as C strings, so a NUL inside one (files padded
+// with NULs) would cut it to another key that the configuration does not
+// hold. Such a line is refused like any other faulty key.
+bool hasNul(const std::string& key) { return key.find('\0') != std::string::npos; }
+
 }  // namespace
 
 void PlainTextFileConfigParser::StringBuffer::read(std::string& text) {
@@ -101,14 +106,23 @@ bool PlainTextFileConfigParser::parseLine(IConfigParserCallback& callback, const
             callback.onError(cursor, ParserCode::kKeyWithoutValue);
             return false;
         }
+        const std::string key = trimTrailingBlanks(line.substr(start));
+        if (hasNul(key)) {
+            callback.onError(cursor, ParserCode::kInvalidKey);
+            return false;
+        }
         // A key-only line is accepted whatever the builder answers.
-        callback.onKeyValue(cursor, trimTrailingBlanks(line.substr(start)), nullptr);
+        callback.onKeyValue(cursor, key, nullptr);
         return true;
     }
 
     const std::string key = trimTrailingBlanks(line.substr(start, separator - start));
     if (key.empty()) {
         callback.onError(cursor, ParserCode::kEmptyKey);
+        return false;
+    }
+    if (hasNul(key)) {
+        callback.onError(cursor, ParserCode::kInvalidKey);
         return false;
     }
     const std::string value = trimBlanks(line.substr(separator + 1));

@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "common/test_servers.h"
 #include "common/test_util.h"
+#include "foundation/locale.h"
+#include "foundation/shell_utils.h"
 #include "launcher/installation_lock.h"
 #include "dialog_closer.h"
 #include "launcher_run.h"
@@ -184,6 +187,57 @@ TEST_F(KessaSetupWithFakeMsiexec, FailedExportEndsWithConfigurationError) {
     EXPECT_FALSE(testutil::fileExists(lockPath()));
 }
 
+// A file where the package folder belongs: the package cannot be written.
+class PackageFolderBlocked {
+public:
+    PackageFolderBlocked() {
+        char base[MAX_PATH] = {};
+        if (!GetAppDataLowDir(base))
+            return;
+        folder_ = std::string(base) + "\\Brask\\Tolva\\kessa" + kRuntimeVersion + "_x64";
+        CreateDirectoryA((std::string(base) + "\\Brask").c_str(), nullptr);
+        CreateDirectoryA((std::string(base) + "\\Brask\\Tolva").c_str(), nullptr);
+        DeleteFileA((folder_ + "\\kessa" + kRuntimeVersion + ".msi").c_str());
+        RemoveDirectoryA(folder_.c_str());
+        testutil::writeFileBytes(folder_, "not a folder");
+    }
+    ~PackageFolderBlocked() {
+        if (!folder_.empty())
+            DeleteFileA(folder_.c_str());
+    }
+    PackageFolderBlocked(const PackageFolderBlocked&) = delete;
+    PackageFolderBlocked& operator=(const PackageFolderBlocked&) = delete;
+    bool blocked() const {
+        const DWORD attributes = folder_.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(folder_.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+private:
+    std::string folder_;
+};
+
+// A silent deployment has nobody to answer a box: a package that cannot be
+// written ends the run with the Windows error, logged, and no window at all.
+TEST_F(KessaSetupWithFakeMsiexec, SilentRun_UnwritablePackageEndsWithWindowsErrorAndNoBox) {
+    PackageFolderBlocked blocked;
+    ASSERT_TRUE(blocked.blocked());
+    tds_test::FakeMsiexec fake("exit 0\n");
+    testutil::ScratchDir temp("blocked");
+    testutil::ChildProcess launcherProcess;
+    ASSERT_TRUE(launcherProcess.start(testutil::quote(launcher()) + " /s", {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
+    {
+        DialogCloser closer(launcherProcess.pid(), IDOK);
+        ASSERT_TRUE(launcherProcess.wait(120000));
+        EXPECT_EQ(closer.closed(), 0) << closer.titles();
+    }
+    const std::string log = testutil::readFileText(temp.file("tusched.log"));
+    EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), ERROR_PATH_NOT_FOUND) << log;
+    EXPECT_NE(log.find("ERROR"), std::string::npos) << log;
+    EXPECT_NE(log.find("Installer : Wrapper.CreateFile  failed with error 3: "), std::string::npos) << log;
+    EXPECT_TRUE(fake.commandLines().empty());
+    EXPECT_FALSE(testutil::fileExists(lockPath()));
+}
+
 TEST_F(KessaSetupWithFakeMsiexec, FailedInitialMsiStatusClearingEndsWithMinusOne) {
     const DWORD status = 1603;
     testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendorKey, "MSIStatusError", REG_DWORD, &status, 4, KEY_WOW64_64KEY);
@@ -274,6 +328,229 @@ TEST_F(KessaSetupWithFakeMsiexec, TenLaunchersAtOnce_ExactlyOneInstalls) {
     for (const std::string& line : fake.commandLines())
         runtimeRuns += line.find("\\kessa" + std::string(kRuntimeVersion) + ".msi") != std::string::npos;
     EXPECT_EQ(runtimeRuns, 1u);
+}
+
+// The welcome image: the download host (the local HTTPS server) serves the
+// image named by the options document; the progress window shows it only
+// when its digest is the one in the program's string 4008.
+// A window as the screen showed it.
+struct Capture {
+    std::vector<COLORREF> pixels;  // row by row, top first
+    int width = 0;
+    RECT picture = {};             // the picture control, in window coordinates
+};
+
+class KessaSetupWelcomeImage : public KessaSetupWithFakeMsiexec {
+protected:
+    void SetUp() override {
+        KessaSetupWithFakeMsiexec::SetUp();
+        ASSERT_TRUE(servers().ready()) << "test servers not running";
+        char userData[MAX_PATH] = {};
+        ASSERT_TRUE(GetAppDataLowDir(userData));
+        const std::string folder = std::string(userData) + "\\Brask\\Tolva\\kessa" + kRuntimeVersion;
+        CreateDirectoryA((std::string(userData) + "\\Brask").c_str(), nullptr);
+        CreateDirectoryA((std::string(userData) + "\\Brask\\Tolva").c_str(), nullptr);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        localImage_ = folder + "\\Tolva3BillDevices.jpg";
+        DeleteFileA(localImage_.c_str());
+        tag_ = testutil::uniqueTag();
+    }
+    void TearDown() override {
+        DeleteFileA(localImage_.c_str());
+        KessaSetupWithFakeMsiexec::TearDown();
+    }
+    static const testutil::TestServers& servers() { return testutil::TestServers::get(); }
+
+    // Serves an options document that names the image folder of this test,
+    // and the image bytes under the name the launcher asks for.
+    void serve(const std::string& imageBytes) {
+        // The server serves every /files/ address by its last name alone;
+        // the folder part tags this test's requests.
+        const std::string base = "/files/" + tag_ + "-image";
+        testutil::writeFileBytes(servers().filesDir() + "\\Tolva3BillDevices_" +
+                                     Locale::getPreferred().getLangCode() + ".jpg",
+                                 imageBytes);
+        const std::string document =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tolva-update>\n"
+            "  <information version=\"1.0\" xml:lang=\"en\">\n"
+            "    <post-status>0</post-status>\n"
+            "    <msi-url>" + servers().httpsUrl(base) + "</msi-url>\n"
+            "  </information>\n</tolva-update>\n";
+        testutil::writeFileBytes(servers().filesDir() + "\\options_" + tag_ + ".xml", document);
+        setInstallerXmlUrl(servers().httpsUrl("/files/options_" + tag_ + ".xml"));
+    }
+    static void setInstallerXmlUrl(const std::string& url) {
+        testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendorKey, "InstallerXmlURL", REG_SZ, url.c_str(),
+                              static_cast<DWORD>(url.size() + 1), KEY_WOW64_64KEY);
+    }
+
+    // Runs an interactive install whose package holds the progress window up
+    // until the window has been captured; answers the capture of the window
+    // (no pixels when it never showed) and saves it as a BMP beside the test
+    // program under name.
+    Capture installAndCapture(const std::string& name);
+
+    std::string localImage_;
+    std::string tag_;
+};
+
+// A host path as a program under Wine sees it (drive Z: is the host's root).
+std::string hostPath(const std::string& path) {
+    std::string out = "Z:" + path;
+    for (char& c : out)
+        if (c == '/')
+            c = '\\';
+    return out;
+}
+
+// The visible progress window of process pid, or null.
+HWND findProgressWindow(DWORD pid) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, "#32770", "Tolva Setup - Progress")) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
+}
+
+void saveBmp(const std::string& path, const std::vector<COLORREF>& pixels, int width, int height) {
+    const int stride = width * 3 + (4 - width * 3 % 4) % 4;
+    std::string bytes(54 + static_cast<size_t>(stride) * height, '\0');
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfSize = static_cast<DWORD>(bytes.size());
+    file.bfOffBits = 54;
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = -height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    memcpy(&bytes[0], &file, sizeof file);
+    memcpy(&bytes[14], &info, sizeof info);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = pixels[static_cast<size_t>(y) * width + x];
+            char* p = &bytes[54 + static_cast<size_t>(y) * stride + x * 3];
+            p[0] = static_cast<char>(GetBValue(c));
+            p[1] = static_cast<char>(GetGValue(c));
+            p[2] = static_cast<char>(GetRValue(c));
+        }
+    testutil::writeFileBytes(path, bytes);
+}
+
+Capture KessaSetupWelcomeImage::installAndCapture(const std::string& name) {
+    tds_test::FakeMsiexec fake(
+        "[contains kessa]\nsetevent KessaSetupMsiStarted\nrecord 1 1\nwaitevent TdsWelcomeImageSeen|30000\n"
+        "record 1 2\nrecord 7 3\nsleep 200\nexit 0\n");
+    HANDLE seen = CreateEventA(nullptr, TRUE, FALSE, "TdsWelcomeImageSeen");
+    testutil::ScratchDir temp("welcome");
+    testutil::ChildProcess launcherProcess;
+    Capture capture;
+    if (!launcherProcess.start(testutil::quote(launcher()), {{"TMP", temp.path()}, {"TEMP", temp.path()}})) {
+        ADD_FAILURE() << "launcher did not start";
+        CloseHandle(seen);
+        return capture;
+    }
+    {
+        DialogCloser closer(launcherProcess.pid(), IDCANCEL, "Welcome");
+        HWND window = nullptr;
+        testutil::waitFor([&] { return (window = findProgressWindow(launcherProcess.pid())) != nullptr; }, 60000);
+        if (window != nullptr) {
+            // The whole window as the screen shows it, read back from the
+            // screen itself; area is the picture's place in it. Windows of
+            // tests running beside this one may lie over it: it is raised
+            // until the picture is what the screen shows there.
+            Sleep(1500);
+            HWND picture = GetDlgItem(window, 4004);
+            RECT pictureOnScreen = {};
+            GetWindowRect(picture, &pictureOnScreen);
+            const POINT probe = {pictureOnScreen.left + 360, pictureOnScreen.top + 62};
+            testutil::waitFor([&] {
+                SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                Sleep(300);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(WindowFromPoint(probe), &owner);
+                return owner == launcherProcess.pid();
+            }, 20000);
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            Sleep(500);
+            RECT frame = {};
+            GetWindowRect(window, &frame);
+            GetWindowRect(GetDlgItem(window, 4004), &capture.picture);
+            OffsetRect(&capture.picture, -frame.left, -frame.top);
+            capture.width = frame.right - frame.left;
+            const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+            HDC screen = GetDC(nullptr);
+            HDC memory = CreateCompatibleDC(screen);
+            HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+            HGDIOBJ old = SelectObject(memory, bitmap);
+            BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+            capture.pixels.reserve(static_cast<size_t>(width) * height);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    capture.pixels.push_back(GetPixel(memory, x, y));
+            SelectObject(memory, old);
+            DeleteObject(bitmap);
+            DeleteDC(memory);
+            ReleaseDC(nullptr, screen);
+            saveBmp(testutil::besideExe(name + ".bmp"), capture.pixels, width, height);
+            SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+        SetEvent(seen);
+        EXPECT_TRUE(launcherProcess.wait(120000)) << closer.titles();
+    }
+    CloseHandle(seen);
+    EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), 0) << testutil::readFileText(temp.file("tusched.log"));
+    return capture;
+}
+
+// The welcome image's sun: warm yellow where the built-in picture is pale.
+bool showsTheSun(const Capture& capture) {
+    const int x = capture.picture.left + 360, y = capture.picture.top + 62;
+    const size_t at = static_cast<size_t>(y) * capture.width + x;
+    if (x >= capture.picture.right || y >= capture.picture.bottom || x >= capture.width || at >= capture.pixels.size())
+        return false;
+    const COLORREF c = capture.pixels[at];
+    return GetRValue(c) > 215 && GetGValue(c) > 170 && GetGValue(c) < 230 && GetBValue(c) < 160;
+}
+
+std::string welcomeImage() { return testutil::readFileText(hostPath(TDS_WELCOME_IMAGE_HOST_PATH)); }
+
+TEST_F(KessaSetupWelcomeImage, ServedImage_ShownInTheProgressWindow) {
+    serve(welcomeImage());
+    const Capture capture = installAndCapture("welcome-image-shown");
+    ASSERT_FALSE(capture.pixels.empty()) << "no progress window";
+    EXPECT_TRUE(showsTheSun(capture));
+    EXPECT_TRUE(testutil::readFileText(localImage_) == welcomeImage()) << "the image was not kept as served";
+    EXPECT_EQ(servers().requestsWith(tag_ + "-image").size(), 1u);
+}
+
+// An image whose digest is not the program's own is deleted before the
+// progress window could read it: downloaded and tampered with on the way,
+// or planted in the user's folder while no options document came.
+TEST_F(KessaSetupWelcomeImage, TamperedImage_DeletedAndNeverShown) {
+    std::string tampered = welcomeImage();
+    tampered[tampered.size() / 2] ^= 0x20;
+    const struct { const char* name; bool served; } cases[] = {
+        {"welcome-image-tampered-download", true},
+        {"welcome-image-planted-offline", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.served) {
+            serve(tampered);
+        } else {
+            setInstallerXmlUrl(servers().httpsUrl("/missing?tag=" + tag_));
+            testutil::writeFileBytes(localImage_, tampered);
+        }
+        const Capture capture = installAndCapture(c.name);
+        ASSERT_FALSE(capture.pixels.empty()) << "no progress window";
+        EXPECT_FALSE(showsTheSun(capture));
+        EXPECT_FALSE(testutil::fileExists(localImage_));
+    }
 }
 
 // The one real install: Wine's own msiexec installs the carried runtime and

@@ -268,34 +268,44 @@ TEST_F(VindelSetupWithFakeMsiexec, LockHeldByAnotherInstall) {
 }
 
 // The kit of this version installed before: by its build number it is
-// removed first, or stops the launcher before anything is written.
+// removed first, or stops the launcher before anything is written. A kit key
+// whose product is gone (a broken uninstall left it) holds nothing to remove.
 TEST_F(VindelSetupWithFakeMsiexec, SameVersionKit) {
     const std::string code = GetVindelProductCode(kRuntimeVersion, false);
     const std::string registration = std::string(kUninstallKey) + "\\" + code;
-    struct Case { const char* build; bool registered; int exitCode; size_t msiexecRuns; };
+    const std::string removal = "\"" + msiexec() + "\" /x " + code + " /qn";
+    struct Case { const char* build; bool registered; const char* script; int exitCode; size_t msiexecRuns; };
     const Case cases[] = {
-        {"99999", true, -1, 0},                 // a newer build
-        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, false, -1, 0},  // not registered: cannot be removed
-        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, true, 0, 2},    // removed, then installed
-        {"1", true, 0, 2},                      // an older build
+        {"99999", true, "exit 0\n", -1, 0},                         // a newer build
+        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, false, "exit 0\n", 0, 1},   // a stale key: installed at once
+        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, true, "exit 0\n", 0, 2},    // removed, then installed
+        {"1", true, "exit 0\n", 0, 2},                              // an older build
+        // A removal that asks for a restart has removed the kit all the same.
+        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, true, "[run 1]\nexit 3010\n[run 2]\nexit 0\n", 0, 2},
+        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, true, "[run 1]\nexit 1641\n[run 2]\nexit 0\n", 0, 2},
+        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, true, "[run 1]\nexit 1603\n", -1, 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.build);
+        SCOPED_TRACE(std::string(c.build) + (c.registered ? " registered " : " stale ") + c.script);
         cleanMachine();
         setText(kKitKey, "BuildNumber", c.build);
         testutil::ScopedRegTree uninstall(HKEY_LOCAL_MACHINE, registration, KEY_WOW64_64KEY);
         if (c.registered)
             setText(registration, "DisplayName", "Tolva Development Kit");
-        tds_test::FakeMsiexec fake("exit 0\n");
+        tds_test::FakeMsiexec fake(c.script);
         const LauncherRun run("/s");
         EXPECT_EQ(run.exitCode(), c.exitCode) << run.log();
         const auto lines = fake.commandLines();
         ASSERT_EQ(lines.size(), c.msiexecRuns) << run.log();
-        if (c.msiexecRuns == 2) {
-            EXPECT_EQ(lines[0], "\"" + msiexec() + "\" /x " + code + " /qn");
-            EXPECT_NE(lines[1].find(" /i "), std::string::npos);
+        if (c.exitCode == 0) {
+            EXPECT_EQ(lines.front() == removal, c.registered) << lines.front();
+            EXPECT_NE(lines.back().find(" /i "), std::string::npos) << lines.back();
         } else {
             EXPECT_FALSE(testutil::fileExists(packagePath()));
+        }
+        if (!c.registered) {
+            EXPECT_NE(run.log().find("VINDEL GUID not found " + code + ": 2"), std::string::npos) << run.log();
+            EXPECT_EQ(run.log().find("UninstallExistingVindel ("), std::string::npos) << run.log();
         }
     }
 }
@@ -312,6 +322,9 @@ TEST_F(VindelSetupWithFakeMsiexec, SameVersionRuntime) {
         {"99999", "N", "exit 0\n", 0, false},
         // The removal fails: nothing is installed.
         {TDS_SAMPLE_RUNTIME_BUILD_TEXT, "N", "[run 1]\nexit 1603\n", -1, true},
+        // The removal asks for a restart: it removed the runtime, the kit follows.
+        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, "N", "[run 1]\nexit 3010\n[run 2]\nexit 0\n", 0, true},
+        {TDS_SAMPLE_RUNTIME_BUILD_TEXT, "N", "[run 1]\nexit 1641\n[run 2]\nexit 0\n", 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.build) + c.mode + c.script);

@@ -233,6 +233,48 @@ TEST(ConditionalTest, Wait_TimeoutKeepsLockAndLeavesListEmpty) {
     }
 }
 
+// The notifier runs in the waiter's window between its timed-out event
+// wait and its leaving the list: the two threads meet there through the
+// seam, so the race happens on every run rather than once in a while.
+struct RaceAtTimeout {
+    ManualEvent timedOut;
+    ManualEvent notified;
+    std::atomic<bool> first{true};
+    static void meet(void* context) {
+        auto* race = static_cast<RaceAtTimeout*>(context);
+        if (!race->first.exchange(false))
+            return;
+        race->timedOut.set();
+        race->notified.wait(10000);
+    }
+};
+
+TEST(ConditionalTest, Wait_NotifyRacingTheTimeoutIsNotLost) {
+    ipc::Conditional c;
+    RaceAtTimeout race;
+    ipc::ConditionalTestAccess::setAfterEventWait(&RaceAtTimeout::meet, &race);
+    std::atomic<int> outcome{0};  // 1 woken, 2 timed out
+    ipc::Thread waiter = startFn([&] {
+        Mutex::Lock lock(c.mutex());
+        try {
+            c.wait(lock, 1);
+            outcome = 1;
+        } catch (const ipc::TimeoutExpiredError&) {
+            outcome = 2;
+        }
+    });
+    ASSERT_TRUE(race.timedOut.wait(10000));
+    // The waiter's time is up, but it is still on the list: this notify is
+    // its wake-up, and no other waiter will ever get it.
+    EXPECT_EQ(ipc::ConditionalTestAccess::waiterCount(c), 1u);
+    c.notifyOne();
+    race.notified.set();
+    waiter.join(10000);
+    ipc::ConditionalTestAccess::setAfterEventWait(nullptr, nullptr);
+    EXPECT_EQ(outcome.load(), 1) << "the waiter reported a time-out for a notify it consumed";
+    EXPECT_EQ(ipc::ConditionalTestAccess::waiterCount(c), 0u);
+}
+
 TEST(ConditionalTest, NotifyOne_WithoutWaitersDoesNothing) {
     ipc::Conditional c;
     c.notifyOne();

@@ -134,6 +134,26 @@ TEST_F(SequenceTest, SequenceEnded_UnknownIdDoesNotEnd) {
     EXPECT_EQ(currentChunk(), 2u);
 }
 
+// The record is read again at every poll: a stale or unknown report must
+// not stop the running operation's timer, or the bar freezes.
+TEST_F(SequenceTest, Report_IdWithoutRemainingChunkLeavesTheTimerRunning) {
+    clock_.setNowMs(1000);
+    handle(2, 1);  // chunk 1 completes on the way; 2 is timed
+    ASSERT_TRUE(Access::hasTimer(*sequence_));
+    const struct { uint32_t id, state; } stale[] = {{9, 1}, {9, 2}, {9, 3}, {1, 1}, {1, 2}, {1, 3}, {9, 7}};
+    for (const auto& r : stale) {
+        SCOPED_TRACE(testing::Message() << "id " << r.id << " state " << r.state);
+        handle(r.id, r.state);
+        EXPECT_TRUE(Access::hasTimer(*sequence_));
+        EXPECT_EQ(Access::currentOperation(*sequence_), 2u);
+        EXPECT_EQ(currentChunk(), 2u);
+        EXPECT_FALSE(Access::finished(*sequence_));
+    }
+    clock_.setNowMs(1600);
+    EXPECT_TRUE(testutil::waitFor([&] { return Access::progress(*sequence_).getPosition() == 600; }))
+        << Access::progress(*sequence_).getPosition();
+}
+
 TEST_F(SequenceTest, Report_ZeroStateOrZeroIdIsNoReport) {
     handle(2, 0);
     handle(0, 1);

@@ -155,15 +155,21 @@ TEST_F(SameVersionRemoval, SameOrOlderKitBuild_IsUninstalledQuietlyWhenSilent) {
     }
 }
 
-TEST_F(SameVersionRemoval, KitRemovalFailure_Stops) {
+TEST_F(SameVersionRemoval, KitRemoval_StaleKeyAndRestartAnswersGoOnFailureStops) {
     setText(kKitKey, "BuildNumber", kBuild);
-    // Not registered: nothing to uninstall it with.
-    EXPECT_FALSE(UninstallKessaOrVindelIfSameVersionExists(true));
+    // A key whose product is not registered (left by a broken uninstall)
+    // holds nothing to uninstall: the install goes on.
+    EXPECT_TRUE(UninstallKessaOrVindelIfSameVersionExists(true));
     EXPECT_TRUE(Uninstalls::calls.empty());
     registerProduct(kitCode_);
-    Uninstalls::answer = 1603;
-    EXPECT_FALSE(UninstallKessaOrVindelIfSameVersionExists(true));
-    EXPECT_EQ(Uninstalls::calls.size(), 1u);
+    const struct { int answer; bool goesOn; } cases[] = {{0, true}, {3010, true}, {1641, true}, {1603, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Uninstalls::calls.clear();
+        Uninstalls::answer = c.answer;
+        EXPECT_EQ(UninstallKessaOrVindelIfSameVersionExists(true), c.goesOn);
+        EXPECT_EQ(Uninstalls::calls.size(), 1u);
+    }
 }
 
 TEST_F(SameVersionRemoval, SameVersionRuntime_RemovedUnlessStaticOrNewer) {

@@ -12,6 +12,7 @@
 #include "common/test_util.h"
 #include "foundation/registry_view_internal.h"
 #include "foundation/tstrings.h"
+#include "launcher/browser_launch_internal.h"
 
 namespace {
 
@@ -119,6 +120,7 @@ protected:
     }
     void TearDown() override {
         registry_view_internal::setRunning32BitForTesting(-1);
+        browser_launch_internal::setSessionLookupForTesting(nullptr);
         endStandIns();
         for (const char* name : {"chrome", "firefox", "iexplore"})
             DeleteFileA(browserLogPath(name).c_str());
@@ -257,6 +259,40 @@ TEST_F(BrowserLaunch, CloseProcessesByName_ClosesEveryWindowOfThatProgramOnly) {
     EXPECT_EQ(0, CloseProcessesByName("iexplore.exe", false));
     ASSERT_TRUE(other->wait(10000));
     EXPECT_EQ(7u, other->exitCode());
+}
+
+// A browser of another logon session is never asked, nor terminated after
+// the wait: its user would lose the work. Two sessions cannot be had under
+// Wine, so the seam places one stand-in in another session.
+TEST_F(BrowserLaunch, CloseProcessesByName_LeavesOtherSessionsAlone) {
+    auto own = startBrowser("firefox");
+    auto foreign = startBrowser("firefox");
+    const DWORD foreignPid = foreign->pid();
+    DWORD ownSession = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &ownSession));
+    browser_launch_internal::setSessionLookupForTesting([&](DWORD pid, DWORD* session) {
+        *session = pid == foreignPid ? ownSession + 1 : ownSession;
+        return true;
+    });
+    EXPECT_EQ(0, CloseProcessesByName("firefox.exe", true));
+    ASSERT_TRUE(own->wait(10000));
+    EXPECT_EQ(7u, own->exitCode());
+    // Longer than the 5 s after which an asked process is terminated.
+    EXPECT_FALSE(foreign->wait(6000));
+    EXPECT_TRUE(hasWindow(foreignPid));
+    EXPECT_TRUE(log_.contains("is not in this session: left running"));
+
+    // A process whose session cannot be told is left alone as well.
+    browser_launch_internal::setSessionLookupForTesting([&](DWORD pid, DWORD* session) {
+        *session = ownSession;
+        return pid != foreignPid;
+    });
+    EXPECT_EQ(0, CloseProcessesByName("firefox.exe", true));
+    EXPECT_FALSE(foreign->wait(6000));
+    browser_launch_internal::setSessionLookupForTesting(nullptr);
+    EXPECT_EQ(0, CloseProcessesByName("firefox.exe", true));
+    ASSERT_TRUE(foreign->wait(10000));
+    EXPECT_EQ(7u, foreign->exitCode());
 }
 
 class Restart : public BrowserLaunch, public ::testing::WithParamInterface<bool> {};

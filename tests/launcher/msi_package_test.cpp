@@ -233,6 +233,36 @@ TEST(GetMsiFilePath, FolderPerKindVersionAndBitness) {
     RemoveDirectoryA((std::string(base) + "\\Brask\\Tolva\\vindel" + version).c_str());
 }
 
+// Without a place for the package the caller ends the run; the log must
+// say why, as the run itself ends without a box.
+TEST(GetMsiFilePath, NoPathLoggedWithItsReason) {
+    testutil::ScratchDir deep("deep");
+    // A folder that fits MAX_PATH, but not with the package path below it.
+    const std::string longFolder = deep.path() + "\\" + std::string(220 - deep.path().size(), 'd');
+    const struct { const char* name; bool found; std::string folder; const char* logged; } cases[] = {
+        {"no data folder", false, "", "the user data folder for the package was not found"},
+        {"too long", true, longFolder, "does not fit 260 characters"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        msi_package_internal::setUserDataFolderForTesting([&c](char* buffer) {
+            lstrcpynA(buffer, c.folder.c_str(), MAX_PATH);
+            return c.found;
+        });
+        testutil::LogCapture log;
+        char path[MAX_PATH] = "stale";
+        EXPECT_FALSE(GetMsiFilePath(path, true));
+        msi_package_internal::setUserDataFolderForTesting(nullptr);
+        EXPECT_STREQ(path, "");
+        EXPECT_TRUE(log.contains("ERROR: GetMsiFilePath: ")) << log.text();
+        EXPECT_TRUE(log.contains(c.logged)) << log.text();
+    }
+    // The levels made on the way go again.
+    const std::string made = longFolder + "\\Brask\\Tolva\\kessa" + GetCurrentRuntimeVersion() + "_x64";
+    for (const std::string& folder : {made, longFolder + "\\Brask\\Tolva", longFolder + "\\Brask", longFolder})
+        RemoveDirectoryA(folder.c_str());
+}
+
 class RunMsiInstallTest : public ::testing::Test {
 protected:
     void SetUp() override {

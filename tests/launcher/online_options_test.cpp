@@ -169,7 +169,7 @@ TEST_F(OnlineOptions, GetOptionsFromXmlIfOnline_StoredCountryWins) {
     EXPECT_EQ(0u, requests(tag_ + "-country"));
 }
 
-TEST_F(OnlineOptions, GetOptionsFromXmlIfOnline_NoStatusUrlMeansNoCountryNoImage) {
+TEST_F(OnlineOptions, GetOptionsFromXmlIfOnline_NoStatusUrlMeansNoCountryButTheImageIsChecked) {
     serveDocument(document(information("1.0", "en", "0", lookupUrl("SE"), imageBase(), "OPTS")));
     Outputs out;
     EXPECT_EQ(0, fetch(out));
@@ -177,8 +177,9 @@ TEST_F(OnlineOptions, GetOptionsFromXmlIfOnline_NoStatusUrlMeansNoCountryNoImage
     EXPECT_STREQ("OPTS", out.options);
     EXPECT_STREQ("", out.country);
     EXPECT_EQ(0u, requests(tag_ + "-country"));
-    EXPECT_EQ(0u, requests(tag_ + "-image"));
     EXPECT_EQ("<absent>", policyText("Country"));
+    EXPECT_EQ(1u, requests(tag_ + "-image"));
+    EXPECT_EQ(imageBytes(), testutil::readFileText(localImage_));
 }
 
 // Documents that give nothing: every output is left empty.
@@ -189,18 +190,31 @@ struct BadDocument {
 
 class OnlineOptionsBad : public OnlineOptions, public ::testing::WithParamInterface<BadDocument> {};
 
-TEST_P(OnlineOptionsBad, GetOptionsFromXmlIfOnline_AnswersZeroWithEmptyOutputs) {
+// Without a usable document nothing is downloaded, yet the image already in
+// the user's folder is checked all the same: kept when it is ours, deleted
+// when it is not, so the progress window never decodes an unchecked file.
+TEST_P(OnlineOptionsBad, GetOptionsFromXmlIfOnline_AnswersZeroAndChecksTheImageInPlace) {
     if (GetParam().text) {
         serveDocument(GetParam().text);
     } else {
         setText(HKEY_LOCAL_MACHINE, kVendorKey, "InstallerXmlURL", servers().httpsUrl("/missing?tag=" + tag_));
     }
-    Outputs out;
-    EXPECT_EQ(0, fetch(out));
-    EXPECT_STREQ("", out.options);
-    EXPECT_STREQ("", out.status);
-    EXPECT_STREQ("", out.image);
-    EXPECT_FALSE(testutil::fileExists(localImage_));
+    for (const char* folder : {folders_[0].c_str(), folders_[1].c_str(), folders_[2].c_str()})
+        CreateDirectoryA(folder, nullptr);
+    std::string planted = imageBytes();
+    planted[planted.size() / 2] ^= 0x5A;
+    const struct { std::string bytes; bool kept; } images[] = {{planted, false}, {imageBytes(), true}};
+    for (const auto& image : images) {
+        SCOPED_TRACE(image.kept);
+        testutil::writeFileBytes(localImage_, image.bytes);
+        Outputs out;
+        EXPECT_EQ(0, fetch(out));
+        EXPECT_STREQ("", out.options);
+        EXPECT_STREQ("", out.status);
+        EXPECT_STREQ("", out.image);
+        EXPECT_EQ(image.kept, testutil::fileExists(localImage_));
+    }
+    EXPECT_EQ(0u, requests(tag_ + "-image"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

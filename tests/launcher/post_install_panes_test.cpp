@@ -275,6 +275,43 @@ INSTANTIATE_TEST_SUITE_P(Answers, RestartPromptTest,
                              return std::string(info.param.name);
                          });
 
+// The page stays on screen beneath the restart box and repaints there (the
+// box moves, another window passes): its own brush and fonts must still be
+// there while the box is up.
+COLORREF g_titleBrushColor = 0;
+bool g_titleBrushValid = false;
+bool confirmAfterRepaint(HWND owner) {
+    RedrawWindow(owner, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HWND title = GetDlgItem(owner, 3037);
+    HDC dc = GetDC(title);
+    const HBRUSH brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(owner, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(title)));
+    ReleaseDC(title, dc);
+    LOGBRUSH info = {};
+    g_titleBrushValid = brush != nullptr && GetObjectA(brush, sizeof info, &info) == sizeof info;
+    g_titleBrushColor = info.lbColor;
+    return false;
+}
+
+TEST(SetupCompletePageTest, ShowModal_RestartBoxOverAPageThatKeepsItsLook) {
+    SetupCompleteData record;
+    record.restartBrowser = true;
+    record.ieRestart = true;
+    CSetupComplete page(&record, &confirmAfterRepaint);
+    g_titleBrushValid = false;
+    uitest::Driver driver([&] {
+        HWND dialog = uitest::waitForDialog("Tolva Setup - Complete");
+        if (!dialog)
+            return;
+        setChecked(dialog, 3044, false);
+        uitest::pressButton(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(page.ShowModal(), IDCANCEL);
+    EXPECT_FALSE(record.restartNow);
+    ASSERT_TRUE(g_titleBrushValid) << "the page painted without its brush under the restart box";
+    EXPECT_EQ(g_titleBrushColor, RGB(231, 229, 213));
+}
+
 TEST(SetupCompletePageTest, ShowModal_BackKeepsRestartBox) {
     SetupCompleteData record;
     record.showBack = true;

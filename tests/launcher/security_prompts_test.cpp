@@ -251,7 +251,13 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"BackFromFirstPaneEnds", false, true, {}, {back()}, {}, "R", kClear},
         SequenceCase{"CancelOnFirstPaneEnds", true, true, {cancel()}, {}, {}, "P", kClear},
         SequenceCase{"UnknownResultShowsAgain", false, false, {}, {}, {{7, nullptr}, cancel()}, "CC", ""},
-        SequenceCase{"PaneThatCannotShowEnds", false, true, {}, {{-1, nullptr}}, {cancel()}, "R", kClear},
+        // A sequence cut short by a pane that cannot be shown is no answer
+        // of the user's: the earlier decisions stay as they are.
+        SequenceCase{"PaneThatCannotShowEnds", false, true, {}, {{-1, nullptr}}, {cancel()}, "R", ""},
+        SequenceCase{"PluginPaneThatCannotShowSkipsRestore", true, true, {{-1, nullptr}}, {next()}, {cancel()}, "P",
+                     ""},
+        SequenceCase{"RestorePaneWithNoOwnerSkipsRestore", false, true, {}, {{0, nullptr}}, {cancel()}, "R", ""},
+        SequenceCase{"CompletionThatCannotShowSkipsRestore", false, true, {}, {next()}, {{-1, nullptr}}, "RC", ""},
         SequenceCase{"PaneWithNoOwnerEnds", false, false, {}, {}, {{0, nullptr}}, "C", ""}),
     [](const ::testing::TestParamInfo<SequenceCase>& info) { return std::string(info.param.name); });
 

@@ -249,6 +249,55 @@ INSTANTIATE_TEST_SUITE_P(Folders, DisplayedFolderTest,
                                            ShownFolderCase{"C:\\", "C:\\"}, ShownFolderCase{"", ""},
                                            ShownFolderCase{"\\\\server\\share\\", "\\\\server\\share"}));
 
+// HKLM sent to a fresh key of our own for the scope (RegOverridePredefKey):
+// the test may store any ProgramFilesDir without touching the machine's.
+class RedirectedMachineHive {
+public:
+    RedirectedMachineHive() : path_("Software\\TdsRedirectedHklm-" + std::to_string(GetCurrentProcessId())) {
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, key_), ERROR_SUCCESS);
+    }
+    ~RedirectedMachineHive() {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        RegCloseKey(key_);
+        testutil::deleteRegTree(HKEY_CURRENT_USER, path_);
+    }
+    RedirectedMachineHive(const RedirectedMachineHive&) = delete;
+    RedirectedMachineHive& operator=(const RedirectedMachineHive&) = delete;
+
+private:
+    std::string path_;
+    HKEY key_ = nullptr;
+};
+
+// Only a value that names a folder gives a suggestion; an empty one would
+// give the rooted "\Tolva\kessa...", the root of whatever drive is current.
+TEST(ChangeFolder, SuggestedInstallFolder_ValueTable) {
+    const std::string suffix = std::string("\\Tolva\\kessa") + kRuntimeVersion + "\\";
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string data;
+        std::string suggested;
+    } cases[] = {
+        {"text", REG_SZ, std::string("D:\\Apps\0", 8), "D:\\Apps" + suffix},
+        {"expandable", REG_EXPAND_SZ, std::string("D:\\Apps\0", 8), "D:\\Apps" + suffix},
+        {"no data", REG_SZ, std::string(), ""},
+        {"only a NUL", REG_SZ, std::string(1, '\0'), ""},
+        {"only NULs", REG_SZ, std::string(2, '\0'), ""},
+        {"a number", REG_DWORD, std::string(4, '\1'), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RedirectedMachineHive hive;
+        testutil::setRawValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                              c.type, c.data.data(), static_cast<DWORD>(c.data.size()));
+        EXPECT_EQ(ui::SuggestedInstallFolder(), c.suggested);
+    }
+}
+
 struct FolderCase {
     const char* name;
     int button;

@@ -121,6 +121,24 @@ TEST_F(SettingsFileTest, ImportFile_TwoFaultyLines) {
     EXPECT_EQ(std::vector<uint32_t>{1}, lastErrors(strict));
 }
 
+// Files padded with NULs (a truncated copy, a preallocated file) reach the
+// reader with NULs inside keys. Each such line is faulty; the rest is kept.
+TEST_F(SettingsFileTest, ImportFile_NulInKeyIsFaultyLine) {
+    const std::string path = folder_.file("padded.cfg");
+    writeBytes(path, std::string("A=1\r\nK\0EY=2\r\nB=2\r\n\0\0\0\0", 22));
+    for (int keyOnly : {0, 1}) {
+        SCOPED_TRACE(keyOnly);
+        settings_context* c = newContext();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(313, importFrom(c, path, 0, keyOnly));
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ((std::vector<std::string>{"A=1", "B=2"}), entries(c));
+        EXPECT_EQ((std::vector<uint32_t>{1, 3}), lastErrors(c));
+        EXPECT_NE(std::string::npos, err.find("\"Invalid key\" at line 2; char 1")) << err;
+        EXPECT_EQ(std::string::npos, err.find("Unknown")) << err;
+    }
+}
+
 // Content of exactly the given size whose only entry is K=v.
 std::string contentOfSize(size_t size) {
     std::string text = "K=v\n#";

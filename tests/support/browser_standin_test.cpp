@@ -931,6 +931,8 @@ TEST_F(BrowserStandinTest, Dom_AnswersWhatPagesUse) {
       {L"document.getElementById('link').getAttribute('href')", L"#"},
       {L"document.getElementById('link').getAttribute('nothing')", L"null"},
       {L"document.getElementsByTagName('li').length", L"2"},
+      {L"document.getElementsByTagName('LI').item(1).id", L"item2"},
+      {L"document.getElementsByClassName('title')[0].id", L"heading"},
       {L"document.getElementById('list').getElementsByTagName('input')[0].id", L"box"},
       {L"document.getElementById('item1').parentNode.id", L"list"},
       {L"document.getElementById('item1').firstChild.nodeValue", L"one"},

@@ -14,6 +14,9 @@
 
 namespace ipc {
 
+Conditional::Impl::AfterEventWait Conditional::Impl::afterEventWait = nullptr;
+void* Conditional::Impl::afterEventWaitContext = nullptr;
+
 Conditional::Conditional() : impl_(new Impl(*this)) {}
 
 Conditional::~Conditional() = default;
@@ -61,18 +64,31 @@ void Conditional::Impl::wait(Mutex::Lock& lock, uint32_t timeoutMs) {
     }
     // A notify between here and the wait is kept by the manual-reset event.
     Mutex::Unlock unlock(lock);
+    // True when a notify took the waiter off the list: from then on the
+    // wake-up is this waiter's, whatever its own wait answered.
+    bool notified = false;
     auto leaveList = [&] {
+        if (afterEventWait)
+            afterEventWait(afterEventWaitContext);
         Mutex::Lock guard(listMutex_);
-        if (waiter.next != &waiter)
+        notified = waiter.next == &waiter;
+        if (!notified)
             unlink(waiter);
         waiter.event = nullptr;
         event.reset();
     };
     try {
         waitForSingleObject(waiter.event, timeoutMs);
+    } catch (const TimeoutExpiredError&) {
+        leaveList();
+        // A notify that came as the time ran out has unlinked this waiter
+        // and will wake no other: reporting a time-out would lose it.
+        if (notified)
+            return;
+        throw;  // ~Unlock takes the caller's mutex back first
     } catch (...) {
         leaveList();
-        throw;  // ~Unlock takes the caller's mutex back first
+        throw;
     }
     leaveList();
 }

@@ -26,6 +26,8 @@ public:
 
     // lock holds mutex() on the calling thread, innermost. Releases it, waits
     // up to timeoutMs (0xFFFFFFFF: no limit) for a notify and takes it back.
+    // A waiter that a notify took off the list returns normally, also when
+    // its time ran out at the same moment (the notify is never lost).
     // Throws TdsError<TimeoutExpiredError> when no notify came in time and
     // TdsError<PlatformError> when an event or wait fails; the lock is held
     // again and the waiter is off the list in both cases. Callers re-check

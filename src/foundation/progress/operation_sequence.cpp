@@ -144,6 +144,11 @@ void OperationSequence::onOperation(const Operation& op) {
         if (timer_)
             return;
     }
+    // An id without a remaining chunk (unknown, or already finished) is no
+    // news: the record is read again at every poll, so stopping the running
+    // operation's timer here would freeze the bar until a known id arrives.
+    if (!progress_->hasRemainingChunk(id))
+        return;
     destroyTimer();
     if (!progress_->skipTo(id))
         return;

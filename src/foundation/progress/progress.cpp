@@ -53,6 +53,11 @@ void ChunkedProgress::complete() {
         currentWeight_ = chunks_.front().weight;
 }
 
+bool ChunkedProgress::hasRemainingChunk(uint32_t id) const {
+    return id != 0 &&
+           std::any_of(chunks_.begin(), chunks_.end(), [id](const Chunk& c) { return c.id == id; });
+}
+
 bool ChunkedProgress::skipTo(uint32_t id) {
     if (id == 0) {
         while (!chunks_.empty())

@@ -62,6 +62,8 @@ public:
     uint32_t getRange() const override { return currentWeight_; }
     // The current chunk's id; 0 when no chunk is left.
     uint32_t getCurrentChunkId() const;
+    // True when a chunk not yet completed has id (never for 0).
+    bool hasRemainingChunk(uint32_t id) const;
 
     // Ignored when no chunk is left, when position is at or beyond the
     // chunk's weight, or when it is the position already held; otherwise

@@ -42,7 +42,12 @@ std::string SuggestedInstallFolder() {
     // Registry strings need not end in NUL; one that does not is not used.
     if (size != 0 && data[size - 1] != '\0')
         return std::string();
-    return tstrings::format("%s\\Tolva\\kessa%s\\", size == 0 ? "" : data, kRuntimeVersion);
+    // An empty value (no data, or only NULs) names no folder: the suggestion
+    // would be the rooted "\Tolva\kessa...", the root of whatever drive is
+    // current. Then the installer's own default applies.
+    if (size == 0 || data[0] == '\0')
+        return std::string();
+    return tstrings::format("%s\\Tolva\\kessa%s\\", data, kRuntimeVersion);
 }
 
 std::string DisplayedFolder(const std::string& folder) {

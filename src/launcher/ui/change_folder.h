@@ -48,7 +48,7 @@ private:
 // "<ProgramFilesDir>\Tolva\kessa<version>\" from HKLM
 // "SOFTWARE\Microsoft\Windows\CurrentVersion" "ProgramFilesDir" (a REG_SZ or
 // REG_EXPAND_SZ of at most 261 bytes ending in NUL). Empty when the value is
-// missing or unusable.
+// missing or unusable, empty text (no data, or only NULs) included.
 std::string SuggestedInstallFolder();
 
 // The folder as the page shows it: without trailing backslashes, except

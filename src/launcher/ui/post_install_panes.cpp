@@ -266,9 +266,11 @@ bool CSetupComplete::onSetCursor(HWND, UINT, UINT) {
 
 void CSetupComplete::close() {
     EnableWindow(hwnd(), FALSE);
-    look_.release();
+    // The page stays on screen under the restart box and repaints whenever
+    // the box moves: its drawing objects go only once the box is answered.
     if (record_)
         record_->restartNow = RestartNowAfterClose(*record_, checked(hwnd(), 3044), confirm_, hwnd());
+    look_.release();
     EndDialog(IDCANCEL);
 }
 

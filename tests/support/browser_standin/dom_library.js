@@ -155,18 +155,24 @@ var standin = (function (global, native) {
     return out;
   }
 
+  // A found list: an array that also answers item(i) as collections do.
+  function nodeList(items) {
+    items.item = function (i) { return this[i] || null; };
+    return items;
+  }
+
   Node.prototype.getElementsByTagName = function (tag) {
     var name = String(tag).toUpperCase();
-    return collect(this, function (el) { return name === '*' || el.tagName === name; }, []);
+    return nodeList(collect(this, function (el) { return name === '*' || el.tagName === name; }, []));
   };
 
   Node.prototype.getElementsByClassName = function (names) {
     var wanted = String(names).split(/\s+/);
-    return collect(this, function (el) {
+    return nodeList(collect(this, function (el) {
       var have = ' ' + el.className + ' ';
       for (var i = 0; i < wanted.length; i++) if (wanted[i] && have.indexOf(' ' + wanted[i] + ' ') < 0) return false;
       return true;
-    }, []);
+    }, []));
   };
 
   Node.prototype.cloneNode = function (deep) {
