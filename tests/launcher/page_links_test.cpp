@@ -301,24 +301,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- what the pages draw -------------------------------------------------------
 
-// The colour at (x, y) of control as it paints itself into a bitmap of its
-// own (WM_PRINTCLIENT), whatever lies over it on the shared screen.
-COLORREF printedPixel(HWND control, int x, int y) {
-    RECT area = {};
-    GetClientRect(control, &area);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-    const COLORREF colour = GetPixel(memory, x, y);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return colour;
-}
-
 TEST(PageLook, ProgressBar_DrawsInTheBarColour) {
     COLORREF filled = 0, empty = 0;
     SIZE client = {}, frame = {};
@@ -331,8 +313,8 @@ TEST(PageLook, ProgressBar_DrawsInTheBarColour) {
             SendMessageA(bar, PBM_SETPOS, 500, 0);
             RECT area = {};
             GetClientRect(bar, &area);
-            filled = printedPixel(bar, area.right / 4, area.bottom / 2);
-            empty = printedPixel(bar, area.right * 3 / 4, area.bottom / 2);
+            filled = uitest::printedPixel(bar, area.right / 4, area.bottom / 2);
+            empty = uitest::printedPixel(bar, area.right * 3 / 4, area.bottom / 2);
             GetClientRect(dialog, &area);
             client = {area.right, area.bottom};
             RECT units = {0, 0, 333, 218};
@@ -361,9 +343,9 @@ TEST(PageLook, RestartBox_OnTheBandsWhite) {
                 return;
             RECT area = {};
             GetClientRect(GetDlgItem(dialog, 3044), &area);
-            box = printedPixel(GetDlgItem(dialog, 3044), area.right - 3, area.bottom / 2);
+            box = uitest::printedPixel(GetDlgItem(dialog, 3044), area.right - 3, area.bottom / 2);
             GetClientRect(GetDlgItem(dialog, 3043), &area);
-            note = printedPixel(GetDlgItem(dialog, 3043), area.right - 3, area.bottom / 2);
+            note = uitest::printedPixel(GetDlgItem(dialog, 3043), area.right - 3, area.bottom / 2);
             endPage(dialog, IDCANCEL);
         });
         page.ShowModal();
