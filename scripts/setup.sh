@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ googletest
+  clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 wixl msitools gcab
   xvfb xauth xdotool imagemagick

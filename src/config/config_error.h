@@ -2,7 +2,7 @@
 // The user's messages for settings result codes: a message box (unless
 // silent) and a log line, texts from the program's string table.
 
-#include <windows.h>
+#include "config/platform_types.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 // makes creating a settings context fail as it does on a machine without a
 // common application-data folder.
 
-#include <windows.h>
+#include "config/platform_types.h"
 
 #include <functional>
 #include <string>

@@ -200,6 +200,7 @@ bool IsStringValueSet(int32_t stringIndex) {
     return GetSettingsConfig().isSet(requireName(stringKeyName(stringIndex)));
 }
 
+#ifdef _WIN32
 std::string GetStringValue(int32_t stringIndex) {
     const std::string utf8 = GetSettingsConfig().getUtf8(requireName(stringKeyName(stringIndex)));
     try {
@@ -209,5 +210,6 @@ std::string GetStringValue(int32_t stringIndex) {
         throw settings::Exception(200);
     }
 }
+#endif
 
 bool IsSilentInstall() { return GetInstallConfigData().IsSilentInstall(); }

@@ -3,7 +3,7 @@
 // runtime settings file, the INSTALLCFG file and the command line, held in
 // three settings contexts. One instance per process, built on first use.
 
-#include <windows.h>
+#include "config/platform_types.h"
 
 #include <cstdint>
 #include <string>
@@ -92,8 +92,10 @@ bool IsSwitchEnabled(int32_t switchIndex);
 int32_t GetIntValue(int32_t intIndex);
 bool IsIntValueSet(int32_t intIndex);
 bool IsStringValueSet(int32_t stringIndex);
+#ifdef _WIN32
 // The UTF-8 value converted to the ANSI code page.
 std::string GetStringValue(int32_t stringIndex);
+#endif
 bool IsSilentInstall();
 
 // ExportToRuntimeConfig / RestoreRuntimeConfig of the global instance; 200

@@ -7,6 +7,8 @@
 #include "foundation/tstrings.h"
 
 #include <algorithm>
+#include <memory>
+#include <string>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -65,6 +67,67 @@ public:
 private:
     HINTERNET handle_;
 };
+
+// What the sending thread and the caller share; either may be the last to
+// let go of it.
+struct SendState {
+    HINTERNET request;
+    std::string body;
+    BOOL sent = FALSE;
+    DWORD error = 0;
+    HANDLE done = nullptr;
+    ~SendState() {
+        if (done)
+            CloseHandle(done);
+    }
+};
+
+DWORD WINAPI sendOnThread(void* param) {
+    std::unique_ptr<std::shared_ptr<SendState>> owner(static_cast<std::shared_ptr<SendState>*>(param));
+    SendState& state = **owner;
+    void* body = state.body.empty() ? nullptr : &state.body[0];
+    state.sent = HttpSendRequestA(state.request, nullptr, 0, body, static_cast<DWORD>(state.body.size()));
+    state.error = state.sent ? 0 : GetLastError();
+    SetEvent(state.done);
+    return 0;
+}
+
+// HttpSendRequest, given at most deadlineMs. Wine's WinINet applies none of
+// the time-outs to the TLS handshake, so a peer that accepts the connection
+// and never answers would hold the launcher for ever. The request is sent
+// from a thread of its own; when the deadline passes first, the request
+// handle is closed (which cancels the request, and keeps the handle with the
+// thread until the call returns) and the send fails with
+// ERROR_INTERNET_TIMEOUT. On failure *error holds the error code; the handle
+// is then no longer the caller's when *closed is set.
+BOOL sendWithDeadline(HINTERNET request, const std::string& body, DWORD deadlineMs, DWORD* error, bool* closed) {
+    *closed = false;
+    auto state = std::make_shared<SendState>();
+    state->request = request;
+    state->body = body;
+    state->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto* owner = new std::shared_ptr<SendState>(state);
+    HANDLE thread = state->done ? CreateThread(nullptr, 0, &sendOnThread, owner, 0, nullptr) : nullptr;
+    if (!thread) {
+        // No thread to spare: send from here, without the deadline.
+        delete owner;
+        void* data = state->body.empty() ? nullptr : &state->body[0];
+        const BOOL sent = HttpSendRequestA(request, nullptr, 0, data, static_cast<DWORD>(state->body.size()));
+        *error = sent ? 0 : GetLastError();
+        return sent;
+    }
+    CloseHandle(thread);
+    if (WaitForSingleObject(state->done, deadlineMs) == WAIT_OBJECT_0) {
+        *error = state->error;
+        return state->sent;
+    }
+    InternetCloseHandle(request);
+    *closed = true;
+    *error = ERROR_INTERNET_TIMEOUT;
+    TDS_LOG_ERROR("HttpConnection::connect", "The request got no answer within %lu ms; it was cancelled",
+                  static_cast<unsigned long>(deadlineMs));
+    return FALSE;
+}
 
 void setTimeouts(HINTERNET handle, DWORD milliseconds) {
     static const DWORD kOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
@@ -377,9 +440,18 @@ HttpConnection::Response HttpConnection::connect(bool checkStatus) {
     const bool interactive = interactive_ && !isSilent();
     bool resent = false;
     for (;;) {
-        void* body = body_.empty() ? nullptr : body_.data();
-        if (!HttpSendRequestA(request.get(), nullptr, 0, body, static_cast<DWORD>(body_.size()))) {
-            const DWORD error = GetLastError();
+        // The whole send (connect, request, the answer's headers) gets the
+        // time-out and a margin: every peer here is optional, and a stalled
+        // one must cost the install no more than one time-out.
+        const DWORD deadline = timeoutMs_ && timeoutMs_ < 0x7FFFFFFF ? timeoutMs_ + 5000 : INFINITE;
+        DWORD error = 0;
+        bool closed = false;
+        if (!sendWithDeadline(request.get(), std::string(body_.begin(), body_.end()), deadline, &error,
+                              &closed)) {
+            if (closed) {
+                request.release();
+                HTTP_THROW("HttpConnection::connect", network_error("HttpSendRequest failed", error));
+            }
             // One dialog and one resend at most: a person who keeps answering
             // "retry" must not keep the install in a loop.
             if (interactive && !resent) {

@@ -142,11 +142,13 @@ std::string toUtf8(const std::wstring& utf16) {
     static_assert(sizeof(wchar_t) == 2 || sizeof(wchar_t) == 4, "unexpected wchar_t");
     if (sizeof(wchar_t) == 2)
         return encodeUtf8(utf16);
-    // Native builds: wchar_t holds code points; go through UTF-16 units.
+    // Native builds: wchar_t holds code points; go through UTF-16 units. A
+    // surrogate code point is no character: two of them in a row would
+    // otherwise pass for a pair.
     std::u16string units;
     for (wchar_t c : utf16) {
         const uint32_t cp = static_cast<uint32_t>(c);
-        if (cp > 0x10FFFF)
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             badConversion();
         appendUtf16(units, cp);
     }

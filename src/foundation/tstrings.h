@@ -14,7 +14,9 @@ namespace tstrings {
 // printf-style formatting; never cuts the result. A null format throws
 // TdsError<std::invalid_argument> "Destination buffer can't be NULL".
 std::string format(const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__clang__)
+    __attribute__((format(printf, 1, 2)))
+#elif defined(__GNUC__)
     __attribute__((format(gnu_printf, 1, 2)))
 #endif
     ;

@@ -141,6 +141,8 @@ int writeResource(HMODULE module, int id, const char* type, const char* path, co
         if (!writeChunk(file, bytes + done, chunk, &written) || written == 0 || written > chunk) {
             const DWORD error = GetLastError();
             CloseHandle(file);
+            // A cut package (a full disk) must not stay behind as if it were one.
+            DeleteFileA(path);
             SetLastError(error != 0 ? error : ERROR_WRITE_FAULT);
             *failedOperation = "Installer : Wrapper.WriteFile (In small chunks) ";
             return -1;
@@ -148,6 +150,9 @@ int writeResource(HMODULE module, int id, const char* type, const char* path, co
         done += written;
     }
     if (!CloseHandle(file)) {
+        const DWORD error = GetLastError();
+        DeleteFileA(path);
+        SetLastError(error != 0 ? error : ERROR_WRITE_FAULT);
         *failedOperation = "Installer : Wrapper.CloseHandle ";
         return -1;
     }

@@ -4,6 +4,7 @@
 #include <urlmon.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "foundation/http_connection.h"
@@ -18,6 +19,66 @@
 #include "launcher/policy_registry.h"
 #include "launcher/product_version.h"
 #include "launcher/vendor_registry.h"
+
+namespace {
+
+// URLDownloadToFile applies no time-out of its own (a peer that accepts the
+// connection and never answers holds it for ever under Wine), so the image
+// gets as long as a request (30 s) and a margin.
+const DWORD kImageDeadlineMs = 35000;
+
+struct DownloadState {
+    std::string url;
+    std::string partPath;
+    HRESULT result = E_FAIL;
+    HANDLE done = nullptr;
+    ~DownloadState() {
+        if (done)
+            CloseHandle(done);
+    }
+};
+
+DWORD WINAPI downloadOnThread(void* param) {
+    std::unique_ptr<std::shared_ptr<DownloadState>> owner(static_cast<std::shared_ptr<DownloadState>*>(param));
+    DownloadState& state = **owner;
+    state.result = URLDownloadToFileA(nullptr, state.url.c_str(), state.partPath.c_str(), 0, nullptr);
+    SetEvent(state.done);
+    return 0;
+}
+
+// Downloads url to localPath within deadlineMs. The download goes to a file
+// of this process's own beside it and is moved into place only when it ends
+// in time: a download given up on may still write its file later, and that
+// file must never pass for the image.
+HRESULT downloadWithDeadline(const std::string& url, const std::string& localPath, DWORD deadlineMs) {
+    auto state = std::make_shared<DownloadState>();
+    state->url = url;
+    state->partPath = localPath + "." + std::to_string(GetCurrentProcessId()) + ".part";
+    state->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto* owner = new std::shared_ptr<DownloadState>(state);
+    HANDLE thread = state->done ? CreateThread(nullptr, 0, &downloadOnThread, owner, 0, nullptr) : nullptr;
+    if (!thread) {
+        delete owner;
+        return URLDownloadToFileA(nullptr, url.c_str(), localPath.c_str(), 0, nullptr);
+    }
+    CloseHandle(thread);
+    if (WaitForSingleObject(state->done, deadlineMs) != WAIT_OBJECT_0) {
+        TDS_LOG_ERROR("GetOptionsFromXmlIfOnline", "URLDownloadToFile(%s) got no answer within %lu ms",
+                      url.c_str(), static_cast<unsigned long>(deadlineMs));
+        DeleteFileA(state->partPath.c_str());
+        return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    }
+    if (SUCCEEDED(state->result) &&
+        !MoveFileExA(state->partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = GetLastError();
+        DeleteFileA(state->partPath.c_str());
+        return HRESULT_FROM_WIN32(error);
+    }
+    DeleteFileA(state->partPath.c_str());
+    return state->result;
+}
+
+}  // namespace
 
 namespace online_options_internal {
 
@@ -37,7 +98,7 @@ bool DownloadWelcomeImage(const std::string& remoteUrl, const std::string& local
         for (size_t at = localPath.find('\\', 3); at != std::string::npos;
              at = localPath.find('\\', at + 1))
             CreateDirectoryA(localPath.substr(0, at).c_str(), nullptr);
-        const HRESULT hr = URLDownloadToFileA(nullptr, remoteUrl.c_str(), localPath.c_str(), 0, nullptr);
+        const HRESULT hr = downloadWithDeadline(remoteUrl, localPath, kImageDeadlineMs);
         if (FAILED(hr))
             TDS_LOG_INFO("GetOptionsFromXmlIfOnline", "URLDownloadToFile(%s) failed: 0x%08lx",
                          remoteUrl.c_str(), static_cast<unsigned long>(hr));

@@ -116,11 +116,17 @@ FatalRun runFatal(const std::string& args) {
         while ((box = FindWindowExA(nullptr, box, "#32770", "Error")) != nullptr) {
             DWORD pid = 0;
             GetWindowThreadProcessId(box, &pid);
-            if (pid == child.pid()) {
-                EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&run.boxText));
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-                return true;
-            }
+            if (pid != child.pid() || !IsWindowVisible(box))
+                continue;
+            // The box window exists before its text control is made and
+            // filled: read it only once it is shown with its text.
+            std::string text;
+            EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&text));
+            if (text.empty())
+                continue;
+            run.boxText = text;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return true;
         }
         return false;
     }, 20000);
@@ -144,6 +150,7 @@ TEST(ExtractResourceToFile_Fatal, WriteFailureShowsBoxAndExitsWithError) {
     EXPECT_EQ(run.boxText.rfind("Installer : Wrapper.WriteFile (In small chunks)  failed with error 112: ", 0), 0u)
         << run.boxText;
     EXPECT_EQ(run.exitCode, 112u);
+    EXPECT_FALSE(testutil::fileExists(dir.file("x.msi"))) << "a cut package stayed behind";
 }
 
 struct DirCase {

@@ -546,7 +546,9 @@ TEST_F(BrowserStandinTest, Registration_ServesWebBrowserClassAndRestoresPrevious
     RegCloseKey(key);
   }
   EXPECT_EQ(hasValue, before.hadPath);
-  if (before.hadPath) EXPECT_EQ(restored, before.path);
+  if (before.hadPath) {
+    EXPECT_EQ(restored, before.path);
+  }
   EXPECT_NE(restored, BrowserStandinPath());
   ASSERT_TRUE(RegisterBrowserStandin(BrowserStandinPath()));
 }
@@ -1052,18 +1054,18 @@ TEST_F(BrowserStandinTest, TranslateAccelerator_TabMovesFocusBetweenPageControls
   IOleInPlaceActiveObject* active = nullptr;
   ASSERT_HRESULT_SUCCEEDED(
       host_->control->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active)));
-  MSG tab = {window, WM_KEYDOWN, VK_TAB, 0};
+  MSG tab = {window, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
   EXPECT_EQ(active->TranslateAccelerator(&tab), S_OK);
   EXPECT_EQ(eval(L"document.activeElement.id"), L"box");
   EXPECT_EQ(active->TranslateAccelerator(&tab), S_OK);
   EXPECT_EQ(eval(L"document.activeElement.id"), L"checkedBox");
-  MSG space = {window, WM_KEYDOWN, VK_SPACE, 0};
+  MSG space = {window, WM_KEYDOWN, VK_SPACE, 0, 0, {0, 0}};
   EXPECT_EQ(active->TranslateAccelerator(&space), S_OK);
   EXPECT_EQ(eval(L"document.getElementById('checkedBox').checked"), L"false");
 
-  MSG other = {window, WM_KEYDOWN, VK_F5, 0};
+  MSG other = {window, WM_KEYDOWN, VK_F5, 0, 0, {0, 0}};
   EXPECT_EQ(active->TranslateAccelerator(&other), S_FALSE);
-  MSG elsewhere = {host_->window, WM_KEYDOWN, VK_TAB, 0};
+  MSG elsewhere = {host_->window, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
   EXPECT_EQ(active->TranslateAccelerator(&elsewhere), S_FALSE);
   active->Release();
 }
@@ -1084,7 +1086,7 @@ TEST_F(BrowserStandinTest, TranslateAccelerator_PageWithoutControlsLeavesTab) {
   IOleInPlaceActiveObject* active = nullptr;
   ASSERT_HRESULT_SUCCEEDED(
       host_->control->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active)));
-  MSG tab = {host_->controlWindow(), WM_KEYDOWN, VK_TAB, 0};
+  MSG tab = {host_->controlWindow(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
   EXPECT_EQ(active->TranslateAccelerator(&tab), S_FALSE);
   active->Release();
 }
