@@ -28,8 +28,8 @@ session="$build/screenshots"
 mkdir -p "$session"
 source scripts/wine-session.sh
 wine_session_start "$session"
-# Wine draws the window frames itself: there is no window manager here.
-"$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+# There is no window manager here, so the pictures show the windows without
+# a frame or caption (Wine's own frames would lack the Marlett glyphs).
 
 # The screen, cropped to what is on it (the background is black).
 snap() {

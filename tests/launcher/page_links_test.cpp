@@ -70,6 +70,20 @@ HWND focusOf(HWND dialog) {
     return info.hwndFocus;
 }
 
+// The control that has the page's keyboard focus. Other tests' windows
+// share the display and may take the activation, and an inactive thread has
+// no focus window; activated again, a dialog gives the focus back to the
+// control that had it.
+HWND pageFocus(HWND dialog) {
+    HWND focused = focusOf(dialog);
+    for (int attempt = 0; !focused && attempt < 50; ++attempt) {
+        SetForegroundWindow(dialog);
+        Sleep(50);
+        focused = focusOf(dialog);
+    }
+    return focused;
+}
+
 // Ends a page that a check left open, so the test goes on.
 void endPage(HWND dialog, int button) {
     if (!IsWindow(dialog))
@@ -104,7 +118,7 @@ TEST_P(PageFocus, ShowPage_DefaultButtonFocusedEnterPressesIt) {
                 return;
             Sleep(300);
             expected = GetDlgItem(dialog, c.defaultButton);
-            focused = focusOf(dialog);
+            focused = pageFocus(dialog);
             defaultId = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
             RECT area = {};
             GetClientRect(dialog, &area);
@@ -287,24 +301,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- what the pages draw -------------------------------------------------------
 
-// The colour at (x, y) of control as it paints itself into a bitmap of its
-// own (WM_PRINTCLIENT), whatever lies over it on the shared screen.
-COLORREF printedPixel(HWND control, int x, int y) {
-    RECT area = {};
-    GetClientRect(control, &area);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-    const COLORREF colour = GetPixel(memory, x, y);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return colour;
-}
-
 TEST(PageLook, ProgressBar_DrawsInTheBarColour) {
     COLORREF filled = 0, empty = 0;
     SIZE client = {}, frame = {};
@@ -317,8 +313,8 @@ TEST(PageLook, ProgressBar_DrawsInTheBarColour) {
             SendMessageA(bar, PBM_SETPOS, 500, 0);
             RECT area = {};
             GetClientRect(bar, &area);
-            filled = printedPixel(bar, area.right / 4, area.bottom / 2);
-            empty = printedPixel(bar, area.right * 3 / 4, area.bottom / 2);
+            filled = uitest::printedPixel(bar, area.right / 4, area.bottom / 2);
+            empty = uitest::printedPixel(bar, area.right * 3 / 4, area.bottom / 2);
             GetClientRect(dialog, &area);
             client = {area.right, area.bottom};
             RECT units = {0, 0, 333, 218};
@@ -347,9 +343,9 @@ TEST(PageLook, RestartBox_OnTheBandsWhite) {
                 return;
             RECT area = {};
             GetClientRect(GetDlgItem(dialog, 3044), &area);
-            box = printedPixel(GetDlgItem(dialog, 3044), area.right - 3, area.bottom / 2);
+            box = uitest::printedPixel(GetDlgItem(dialog, 3044), area.right - 3, area.bottom / 2);
             GetClientRect(GetDlgItem(dialog, 3043), &area);
-            note = printedPixel(GetDlgItem(dialog, 3043), area.right - 3, area.bottom / 2);
+            note = uitest::printedPixel(GetDlgItem(dialog, 3043), area.right - 3, area.bottom / 2);
             endPage(dialog, IDCANCEL);
         });
         page.ShowModal();

@@ -90,6 +90,25 @@ inline std::string linkAddress(HWND dialog, int id, int index = 0) {
     return address;
 }
 
+// The colour at (x, y) of control as it paints itself into a bitmap of its
+// own (WM_PRINTCLIENT), whatever other tests' windows lie over it on the
+// shared screen.
+inline COLORREF printedPixel(HWND control, int x, int y) {
+    RECT area = {};
+    GetClientRect(control, &area);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    const COLORREF colour = GetPixel(memory, x, y);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
 // Runs body on a thread of its own and joins it at scope end.
 class Driver {
 public:
