@@ -41,6 +41,10 @@ wine_session_start() {
   "$WINELOADER" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
     /v Debugger /f >/dev/null 2>&1 </dev/null || true
   wine_session_cjk_fonts
+  # Xvfb runs no window manager, and Wine waits about 2 s for one to take
+  # back every top-level window that it hides; unmanaged windows go at once.
+  "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >/dev/null 2>&1 </dev/null || true
   local i
   for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 }

@@ -204,8 +204,28 @@ protected:
         DeleteFileA(browserLog().c_str());
     }
     void TearDown() override {
-        EnumWindows(&closeStandInBrowser, 0);
-        Sleep(300);
+        // Every browser started must be gone before the log goes: one whose
+        // window appears only after a single sweep would outlive the test
+        // program and keep CTest waiting on its output.
+        testutil::waitFor([] {
+            EnumWindows(&closeStandInBrowser, 0);
+            int launched = 0, closed = 0;
+            const std::string text = testutil::readFileText(browserLog());
+            for (size_t start = 0; start < text.size();) {
+                size_t end = text.find('\n', start);
+                if (end == std::string::npos)
+                    end = text.size();
+                std::string line = text.substr(start, end - start);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (line == "closed")
+                    ++closed;
+                else if (!line.empty())
+                    ++launched;
+                start = end + 1;
+            }
+            return closed >= launched;
+        }, 10000);
         DeleteFileA(browserLog().c_str());
     }
     testutil::ScopedRegBackup html_{HKEY_LOCAL_MACHINE, kHtmlKey};
