@@ -5,22 +5,9 @@
 #include "foundation/logger.h"
 #include "foundation/tds_error.h"
 #include "foundation/tstrings.h"
+#include "htmlui/bstr_text.h"
 
 namespace ui {
-
-namespace {
-
-BSTR acpToBstr(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-    if (result == nullptr)
-        throw std::bad_alloc();
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result, length);
-    return result;
-}
-
-}  // namespace
 
 BrowserControl::BrowserExternal::BrowserExternal(BrowserControl& owner)
     : owner_(owner), names_{L"getLocale", L"notify", L"log", L"setWindowProp"} {}

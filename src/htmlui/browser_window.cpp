@@ -8,23 +8,13 @@
 #include "foundation/system_error_text.h"
 #include "foundation/tds_error.h"
 #include "foundation/tstrings.h"
+#include "htmlui/bstr_text.h"
 #include "htmlui/browser_control.h"
 #include "htmlui/window_handler.h"
 
 namespace ui {
 
 namespace {
-
-// UTF-16 of an ANSI text, as a BSTR the caller frees.
-BSTR acpToBstr(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-    if (result == nullptr)
-        throw std::bad_alloc();
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result, length);
-    return result;
-}
 
 class LoadAction : public ipc::Runnable {
 public:
