@@ -50,7 +50,8 @@ wine_session_start() {
 }
 
 # Chinese, Japanese and Korean pages: their dialogs name the faces Windows has
-# for those languages, and the code's own fonts use Tahoma for them. Wine has
+# for those languages (Simplified Chinese the logical dialog face, which Wine
+# maps to Tahoma), and the code's own fonts use Tahoma for them. Wine has
 # none of those faces with CJK glyphs; WenQuanYi Micro Hei (fonts-wqy-microhei)
 # stands in for the CJK faces, and Tahoma and Microsoft Sans Serif link to it
 # for the glyphs they lack, the way Windows links its UI faces.
@@ -58,7 +59,7 @@ wine_session_cjk_fonts() {
   local substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
   local links='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
   local face
-  for face in "MS UI Gothic" "SimSun" "PMingLiU" "Gulim"; do
+  for face in "MS UI Gothic" "PMingLiU" "Gulim"; do
     "$WINELOADER" reg add "$substitutes" /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f \
       >/dev/null 2>&1 </dev/null || true
   done
