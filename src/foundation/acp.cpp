@@ -19,16 +19,21 @@ std::string toAcp(const std::string& utf8) {
     return out;
 }
 
-std::string fromAcp(const std::string& acp) {
+std::wstring acpToUtf16(const std::string& acp) {
     if (acp.empty())
-        return std::string();
+        return std::wstring();
     const int n = MultiByteToWideChar(CP_ACP, 0, acp.data(), static_cast<int>(acp.size()),
                                       nullptr, 0);
     if (n <= 0)
-        return std::string();
+        return std::wstring();
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, acp.data(), static_cast<int>(acp.size()), &wide[0], n);
-    return toUtf8(wide);
+    return wide;
+}
+
+std::string fromAcp(const std::string& acp) {
+    const std::wstring wide = acpToUtf16(acp);
+    return wide.empty() ? std::string() : toUtf8(wide);
 }
 
 }  // namespace tstrings

@@ -35,6 +35,8 @@ std::u16string toUtf16Units(const std::string& utf8);
 std::string toAcp(const std::string& utf8);
 // ANSI code page to UTF-8.
 std::string fromAcp(const std::string& acp);
+// ANSI code page to UTF-16; empty when the text is empty or cannot be read.
+std::wstring acpToUtf16(const std::string& acp);
 #endif
 
 std::string toString(int32_t value);

@@ -13,12 +13,7 @@ std::wstring wide(const std::string& text) {
     } catch (const std::exception&) {
     }
     // Not UTF-8: a caller's ANSI text, converted the way the ANSI calls would.
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
+    return tstrings::acpToUtf16(text);
 }
 
 std::string narrow(const wchar_t* text, size_t length) {

@@ -44,14 +44,6 @@ std::string bstrToAcp(BSTR text) {
     return text ? wideToAcp(text, static_cast<int>(SysStringLen(text))) : std::string();
 }
 
-std::wstring acpToWide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(size), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
-    return result;
-}
-
 // The VARIANT an event argument stands for: a VT_VARIANT reference is
 // followed once; null when the reference is null.
 const VARIANT* targetOf(const VARIANT& argument) {
@@ -485,7 +477,7 @@ _variant_t BrowserControl::execJScriptUnsafe(const std::string& script) {
                 TDS_LOG_ERROR(fn, "script->getIDsOfNames failed with %s", formatComError(hr).c_str());
                 break;
             }
-            const std::wstring wide = acpToWide(script);
+            const std::wstring wide = tstrings::acpToUtf16(script);
             VARIANT argument;
             VariantInit(&argument);
             argument.vt = VT_BSTR;

@@ -404,12 +404,14 @@ TEST_F(Bridge, Invoke_DeliversArgumentsAsUtf8TextInCallOrder) {
         VARIANT result = variantOf(VT_I4);
         EXPECT_EQ(invoke(c.id, c.args, &result), S_OK);
         EXPECT_EQ(result.vt, VT_EMPTY);
-        if (c.handlerCall)
+        if (c.handlerCall) {
             EXPECT_EQ(handler_.calls(), std::vector<std::string>{c.handlerCall});
-        else
+        } else {
             EXPECT_TRUE(handler_.calls().empty());
-        if (c.logged)
+        }
+        if (c.logged) {
             EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
+        }
     }
 }
 

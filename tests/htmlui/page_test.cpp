@@ -217,14 +217,17 @@ TEST(PageBridge, External_EdgeCasesFromPageScript) {
         testutil::LogCapture log;
         _variant_t value;
         EXPECT_NO_THROW(value = window.execJScript(c.script));
-        if (c.handlerCall)
+        if (c.handlerCall) {
             EXPECT_EQ(handler.calls(), std::vector<std::string>{c.handlerCall});
-        else
+        } else {
             EXPECT_TRUE(handler.calls().empty());
-        if (c.logged)
+        }
+        if (c.logged) {
             EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
-        if (c.value)
+        }
+        if (c.value) {
             EXPECT_EQ(text(value), c.value);
+        }
     }
     // A click on a page button goes the same way.
     handler.clear();

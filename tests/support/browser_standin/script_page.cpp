@@ -85,9 +85,11 @@ std::wstring jsString(const std::wstring& text) {
 }
 
 // The object the DOM library reaches the control through (`standinNative`).
-class ScriptPage::Native final : public IDispatch {
+// An IDispatch that lives inside its page: it counts on the page's
+// references and has no type information.
+class PageDispatch : public IDispatch {
  public:
-  explicit Native(ScriptPage* page) : page_(page) {}
+  explicit PageDispatch(ScriptPage* page) : page_(page) {}
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
@@ -106,6 +108,15 @@ class ScriptPage::Native final : public IDispatch {
     return S_OK;
   }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+ protected:
+  ScriptPage* page_;
+};
+
+class ScriptPage::Native final : public PageDispatch {
+ public:
+  explicit Native(ScriptPage* page) : PageDispatch(page) {}
+
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     HRESULT hr = S_OK;
     for (UINT i = 0; i < count; ++i) {
@@ -182,34 +193,16 @@ class ScriptPage::Native final : public IDispatch {
   static constexpr const wchar_t* kNames[] = {
       L"external", L"pageUrl", L"pageText", L"load", L"runScript", L"setTimer",
       L"clearTimer", L"alert", L"scriptError", L"navigate", L"pageName", nullptr};
-  ScriptPage* page_;
 };
 
 constexpr const wchar_t* ScriptPage::Native::kNames[];
 
 // What IHTMLDocument2::get_Script answers: "eval" evaluates its one text
 // argument in the page.
-class ScriptPage::EvalDispatch final : public IDispatch {
+class ScriptPage::EvalDispatch final : public PageDispatch {
  public:
-  explicit EvalDispatch(ScriptPage* page) : page_(page) {}
+  explicit EvalDispatch(ScriptPage* page) : PageDispatch(page) {}
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return page_->AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return page_->Release(); }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     HRESULT hr = S_OK;
     for (UINT i = 0; i < count; ++i) {
@@ -242,7 +235,6 @@ class ScriptPage::EvalDispatch final : public IDispatch {
 
  private:
   static const DISPID kEvalId = 1;
-  ScriptPage* page_;
 };
 
 ScriptPage::ScriptPage(PageOwner* owner, std::wstring url, std::wstring name, std::wstring html,
