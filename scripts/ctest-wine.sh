@@ -10,5 +10,15 @@ source "$root/scripts/wine-session.sh"
 wine_session_start "$build_dir"
 status=0
 (cd "$build_dir" && ctest --output-on-failure "$@") || status=$?
+# Every test program logs into a temporary folder of its own; a log in the
+# user's own temporary folder means a program wrote where every other test
+# program would too.
+shared_logs=$(find "$WINEPREFIX"/drive_c/users/*/Temp -maxdepth 1 -type f \
+                \( -iname tusched.log -o -iname TolvaScrub.log \) 2>/dev/null || true)
+if [ -n "$shared_logs" ]; then
+  echo "A test program logged into the user's shared temporary folder instead of its own:"
+  printf '  %s\n' $shared_logs
+  status=1
+fi
 wine_session_stop
 exit $status

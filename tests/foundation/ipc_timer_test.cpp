@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_process.h"
 #include "common/test_util.h"
 #include "foundation/fake_clock.h"
 #include "foundation/ipc/errors.h"
@@ -199,6 +200,9 @@ int main(int argc, char** argv) {
         Sleep(static_cast<DWORD>(std::atoi(argv[2])));
         return 0;
     }
+    testutil::isolateTestProcess();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    testutil::finishTestProcess(result == 0);
+    return result;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_process.h"
 #include "common/test_util.h"
 #include "foundation/logger.h"
 #include "foundation/logger_internal.h"
@@ -187,6 +188,9 @@ int main(int argc, char** argv) {
         Sleep(60000);
         return 0;
     }
+    testutil::isolateTestProcess();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    testutil::finishTestProcess(result == 0);
+    return result;
 }

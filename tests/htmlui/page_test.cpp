@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/log_capture.h"
+#include "common/test_process.h"
 #include "common/test_util.h"
 #include "htmlui/browser_control.h"
 #include "htmlui/browser_window.h"
@@ -539,6 +540,9 @@ int main(int argc, char** argv) {
         return childShow(argv[2], argv[3]);
     if (argc == 4 && std::string(argv[1]) == "--child-frame")
         return childFrame(argv[2], argv[3]);
+    testutil::isolateTestProcess();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    testutil::finishTestProcess(result == 0);
+    return result;
 }

@@ -14,5 +14,5 @@ if(WIN32)
                DEPENDS fake_chrome fake_firefox fake_iexplore
                RESOURCE_LOCK registry-hklm-tolvasoft registry-hklm-app-paths registry-hklm-mozilla
                              desktop-user-shortcut browser-processes
-               TIMEOUT 180)
+               SCREEN TIMEOUT 180)
 endif()

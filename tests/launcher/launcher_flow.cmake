@@ -4,7 +4,7 @@ if(WIN32)
   tds_add_test(launcher_auto_update_test SOURCES auto_update_install_test.cpp auto_update_carrier.rc
                LIBS launcher test_common DEPENDS fake_msiexec cmdline_logger
                RESOURCE_LOCK registry-hklm-installer registry-hklm-tolvasoft registry-tolva-update-policy
-                             auto-update-files)
+                             auto-update-files user-shell-folders)
   target_include_directories(launcher_auto_update_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   tds_use_sample_packages(launcher_auto_update_test ${CMAKE_CURRENT_SOURCE_DIR}/auto_update_carrier.rc)
 endif()

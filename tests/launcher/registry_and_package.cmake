@@ -17,5 +17,5 @@ if(WIN32)
                              registry-http-association)
   tds_add_test(launcher_msi_package_test SOURCES msi_package_test.cpp LIBS launcher test_common
                DEPENDS tds_resource_carrier tds_extract_driver tds_cmdlog_helper
-               RESOURCE_LOCK registry-hklm-tolvasoft registry-hklm-installer)
+               SCREEN RESOURCE_LOCK registry-hklm-tolvasoft registry-hklm-installer user-shell-folders)
 endif()

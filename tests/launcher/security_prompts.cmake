@@ -13,5 +13,5 @@ if(WIN32)
   # by a driver thread.
   tds_add_test(launcher_post_install_panes_test SOURCES post_install_panes_test.cpp
                LIBS launcher test_common
-               RESOURCE_LOCK desktop-focus)
+               SCREEN)
 endif()

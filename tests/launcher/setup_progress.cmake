@@ -4,7 +4,7 @@ if(WIN32)
   tds_add_test(launcher_setup_progress_tracker_test SOURCES setup_progress_tracker_test.cpp
                LIBS launcher test_common
                DEPENDS fake_chrome
-               RESOURCE_LOCK browser-processes
+               SCREEN RESOURCE_LOCK browser-processes
                TIMEOUT 120)
 endif()
 
@@ -14,6 +14,6 @@ if(WIN32)
   tds_add_test(launcher_setup_progress_dialog_test SOURCES setup_progress_dialog_test.cpp
                LIBS launcher test_common
                DEPENDS fake_msiexec
-               RESOURCE_LOCK operation-record
+               SCREEN RESOURCE_LOCK operation-record user-shell-folders
                TIMEOUT 120)
 endif()

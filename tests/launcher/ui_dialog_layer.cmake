@@ -5,7 +5,7 @@ if(WIN32)
   tds_add_test(launcher_ui_dialog_impl_test
                SOURCES dialog_impl_test.cpp dialog_impl_test.rc
                LIBS launcher test_common
-               RESOURCE_LOCK desktop-focus)
+               SCREEN)
 endif()
 
 # The launcher's pages: the page sequence with scripted answers, and the real
@@ -14,7 +14,7 @@ if(WIN32)
   tds_add_test(launcher_install_wizard_test SOURCES install_wizard_test.cpp LIBS launcher)
   tds_add_test(launcher_setup_pages_test SOURCES setup_pages_test.cpp
                LIBS launcher test_common
-               RESOURCE_LOCK registry-hklm-tolvasoft desktop-focus
+               SCREEN RESOURCE_LOCK registry-hklm-tolvasoft
                TIMEOUT 180)
 endif()
 
@@ -31,6 +31,7 @@ if(WIN32)
                LIBS launcher test_common
                DEPENDS fake_chrome
                RESOURCE_LOCK registry-hklm-classes-html desktop-user-shortcut browser-processes
-                             operation-record desktop-focus
+                             operation-record
+               SCREEN
                TIMEOUT 300)
 endif()
