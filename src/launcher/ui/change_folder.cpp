@@ -72,36 +72,30 @@ CChangeFolder::CChangeFolder() {
     lstrcpynA(folder, initial.c_str(), sizeof folder);
 }
 
-CChangeFolder::~CChangeFolder() { releaseDrawing(); }
-
 HMODULE CChangeFolder::module() const { return resourceModule_ ? resourceModule_ : GetModuleHandleW(nullptr); }
 
 void CChangeFolder::releaseDrawing() {
-    for (HGDIOBJ* object : {reinterpret_cast<HGDIOBJ*>(&brush_), reinterpret_cast<HGDIOBJ*>(&font10_),
-                            reinterpret_cast<HGDIOBJ*>(&font8_), reinterpret_cast<HGDIOBJ*>(&bold12_)}) {
-        if (*object)
-            DeleteObject(*object);
-        *object = nullptr;
-    }
-    banner_.release();
+    look_.release();
+    font8_.reset();
 }
 
 BOOL CChangeFolder::onInitDialog(HWND, LPARAM) {
-    brush_ = CreateSolidBrush(kPageColor);
+    look_.create();
     if (hideBack)
         ::ShowWindow(item(kBackButton), SW_HIDE);
-    font10_ = CreateDialogFont(10, false, false);
-    font8_ = CreateDialogFont(8, false, false);
-    bold12_ = CreateDialogFont(12, true, false);
+    font8_.reset(CreateDialogFont(8, false, false));
     for (int id : {static_cast<int>(IDOK), static_cast<int>(kChangeButton), static_cast<int>(kBackButton)})
-        SendDlgItemMessageA(hwnd(), id, WM_SETFONT, reinterpret_cast<WPARAM>(font10_), FALSE);
+        SendDlgItemMessageA(hwnd(), id, WM_SETFONT, reinterpret_cast<WPARAM>(look_.font()), FALSE);
     // The statics get their fonts as well: Wine's static control selects its
     // own font after asking the parent for colours, which would undo the
     // font chosen while colouring.
     const struct {
         int id;
         HFONT font;
-    } texts[] = {{kClickChange, font10_}, {kInstallTo, font10_}, {kFolderText, font8_}, {kTitle, bold12_}};
+    } texts[] = {{kClickChange, look_.font()},
+                 {kInstallTo, look_.font()},
+                 {kFolderText, font8_.get()},
+                 {kTitle, look_.titleFont()}};
     for (const auto& text : texts)
         SendDlgItemMessageA(hwnd(), text.id, WM_SETFONT, reinterpret_cast<WPARAM>(text.font), FALSE);
     SetDlgItemTextA(hwnd(), kFolderText, DisplayedFolder(folder).c_str());
@@ -166,28 +160,28 @@ void CChangeFolder::browse() {
 
 HBRUSH CChangeFolder::onCtlColor(UINT message, HDC dc, HWND control) {
     if (message == WM_CTLCOLORDLG)
-        return brush_;
+        return look_.pageBrush();
     if (message != WM_CTLCOLORSTATIC)
         return nullptr;
     switch (GetDlgCtrlID(control)) {
     case kClickChange:
     case kInstallTo:
-        SelectObject(dc, font10_);
+        SelectObject(dc, look_.font());
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kFolderText:
         setTextIfChanged(control, tstrings::fromAcp(DisplayedFolder(folder)));
-        SelectObject(dc, font8_);
+        SelectObject(dc, font8_.get());
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kTitle:
-        SelectObject(dc, bold12_);
+        SelectObject(dc, look_.titleFont());
         SetBkMode(dc, TRANSPARENT);
-        return brush_;
+        return look_.pageBrush();
     case kBodyBandId:
         return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     case kBannerControlId:
-        return paintBanner(banner_, module(), dc, control);
+        return look_.paintBanner(module(), dc, control);
     default:
-        return brush_;
+        return look_.pageBrush();
     }
 }
 

@@ -16,7 +16,6 @@ public:
     // folder starts as the configured INSTALLDIR (cut to 259 characters), or
     // else "<ProgramFilesDir>\Tolva\kessa<version>\", or else empty.
     CChangeFolder();
-    ~CChangeFolder() override;
 
     // The destination folder; read it back after Next.
     char folder[MAX_PATH] = "";
@@ -37,11 +36,8 @@ private:
     void releaseDrawing();
     HMODULE module() const;
 
-    HBRUSH brush_ = nullptr;
-    HFONT font10_ = nullptr;
-    HFONT font8_ = nullptr;
-    HFONT bold12_ = nullptr;
-    MemoryBitmap banner_;
+    PageLook look_;
+    ScopedFont font8_;  // the folder's own text
 };
 
 // The folder suggested when nothing is configured:

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "foundation/dll.h"
 #include "foundation/logger.h"
@@ -66,38 +67,28 @@ Gdiplus& gdiplus() {
 
 }  // namespace
 
-Image::~Image() { Destroy(); }
-
 Image::Image(Image&& other) noexcept
-    : bitmap_(other.bitmap_), width_(other.width_), height_(other.height_) {
-    other.bitmap_ = nullptr;
-    other.width_ = other.height_ = 0;
-}
+    : bitmap_(std::move(other.bitmap_)),
+      width_(std::exchange(other.width_, 0)),
+      height_(std::exchange(other.height_, 0)) {}
 
 Image& Image::operator=(Image&& other) noexcept {
     if (this != &other) {
-        Destroy();
-        bitmap_ = other.bitmap_;
-        width_ = other.width_;
-        height_ = other.height_;
-        other.bitmap_ = nullptr;
-        other.width_ = other.height_ = 0;
+        bitmap_ = std::move(other.bitmap_);
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
     }
     return *this;
 }
 
 void Image::Destroy() {
-    if (bitmap_)
-        DeleteObject(bitmap_);
-    bitmap_ = nullptr;
+    bitmap_.reset();
     width_ = height_ = 0;
 }
 
 HBITMAP Image::Detach() {
-    HBITMAP bitmap = bitmap_;
-    bitmap_ = nullptr;
     width_ = height_ = 0;
-    return bitmap;
+    return bitmap_.release();
 }
 
 HRESULT Image::Load(const std::string& pathAcp) {
@@ -131,7 +122,7 @@ HRESULT Image::Load(const std::wstring& path) {
     }
     BITMAP info = {};
     GetObjectW(bitmap, sizeof(info), &info);
-    bitmap_ = bitmap;
+    bitmap_.reset(bitmap);
     width_ = info.bmWidth;
     height_ = info.bmHeight;
     return S_OK;

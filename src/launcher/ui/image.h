@@ -8,12 +8,13 @@
 
 #include <string>
 
+#include "launcher/ui/gdi_objects.h"
+
 namespace ui {
 
 class Image {
 public:
     Image() = default;
-    ~Image();
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
     Image(Image&& other) noexcept;
@@ -27,9 +28,9 @@ public:
     HRESULT Load(const std::string& pathAcp);
 
     // Whether a bitmap is held.
-    bool IsNull() const { return bitmap_ == nullptr; }
+    bool IsNull() const { return bitmap_.get() == nullptr; }
     // The bitmap (still owned here); null when none.
-    HBITMAP bitmap() const { return bitmap_; }
+    HBITMAP bitmap() const { return bitmap_.get(); }
     // Size in pixels; 0 when no bitmap is held.
     int GetWidth() const { return width_; }
     int GetHeight() const { return height_; }
@@ -39,7 +40,7 @@ public:
     void Destroy();
 
 private:
-    HBITMAP bitmap_ = nullptr;
+    ScopedBitmap bitmap_;
     int width_ = 0;
     int height_ = 0;
 };

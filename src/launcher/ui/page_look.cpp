@@ -8,6 +8,7 @@
 #include "foundation/sys_info.h"
 #include "foundation/tstrings.h"
 #include "foundation/ui_text.h"
+#include "foundation/window_utils.h"
 #include "launcher/product_version.h"
 
 namespace ui {
@@ -23,50 +24,39 @@ bool MemoryBitmap::load(HMODULE module, int id) {
     if (tried_)
         return isLoaded();
     tried_ = true;
-    bitmap_ = static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    if (!bitmap_) {
+    bitmap_.reset(static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    if (!bitmap_.get()) {
         TDS_LOG_ERROR("LoadBitmap", "LoadImage(bitmap %d) failed with %lu", id, GetLastError());
         return false;
     }
-    BITMAP info = {};
-    GetObjectA(bitmap_, sizeof(info), &info);
-    width_ = info.bmWidth;
-    height_ = info.bmHeight;
-    dc_ = CreateCompatibleDC(nullptr);
-    if (!dc_) {
-        DeleteObject(bitmap_);
-        bitmap_ = nullptr;
-        width_ = height_ = 0;
+    if (!dc_.select(nullptr, bitmap_.get())) {
+        bitmap_.reset();
         return false;
     }
-    previous_ = SelectObject(dc_, bitmap_);
+    BITMAP info = {};
+    GetObjectA(bitmap_.get(), sizeof(info), &info);
+    width_ = info.bmWidth;
+    height_ = info.bmHeight;
     return true;
 }
 
 void MemoryBitmap::stretchTo(HDC dc, const RECT& rect) const {
-    if (!dc_)
+    if (!isLoaded())
         return;
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dc_, 0, 0, width_, height_,
-               SRCCOPY);
+    StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dc_.get(), 0, 0, width_,
+               height_, SRCCOPY);
 }
 
 void MemoryBitmap::drawAt(HDC dc, int x, int y) const {
-    if (dc_)
-        BitBlt(dc, x, y, width_, height_, dc_, 0, 0, SRCCOPY);
+    if (isLoaded())
+        BitBlt(dc, x, y, width_, height_, dc_.get(), 0, 0, SRCCOPY);
 }
 
 void MemoryBitmap::release() {
-    if (dc_) {
-        SelectObject(dc_, previous_);
-        DeleteDC(dc_);
-    }
-    if (bitmap_)
-        DeleteObject(bitmap_);
-    dc_ = nullptr;
-    bitmap_ = nullptr;
-    previous_ = nullptr;
+    dc_.reset();
+    bitmap_.reset();
     width_ = height_ = 0;
     tried_ = false;
 }
@@ -78,6 +68,19 @@ HBRUSH paintBanner(MemoryBitmap& banner, HMODULE module, HDC dc, HWND control) {
         banner.stretchTo(dc, rect);
     }
     return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
+
+void PageLook::create() {
+    brush_.reset(CreateSolidBrush(kPageColor));
+    font_.reset(CreateDialogFont(10, false, false));
+    titleFont_.reset(CreateDialogFont(12, true, false));
+}
+
+void PageLook::release() {
+    brush_.reset();
+    font_.reset();
+    titleFont_.reset();
+    banner_.release();
 }
 
 bool bringPageForward(HWND dialog, HWND foregroundTarget) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "launcher/ui/gdi_objects.h"
+
 namespace ui {
 
 constexpr COLORREF kPageColor = RGB(231, 229, 213);
@@ -32,7 +34,7 @@ public:
     // the first one succeeded). False when the bitmap or the context cannot
     // be made; then nothing is held.
     bool load(HMODULE module, int id);
-    bool isLoaded() const { return dc_ != nullptr; }
+    bool isLoaded() const { return dc_.get() != nullptr; }
     int width() const { return width_; }
     int height() const { return height_; }
     // Draws the bitmap stretched over rect of dc; nothing when not loaded.
@@ -43,9 +45,8 @@ public:
     void release();
 
 private:
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    HDC dc_ = nullptr;
+    ScopedBitmap bitmap_;
+    BitmapDc dc_;
     int width_ = 0;
     int height_ = 0;
     bool tried_ = false;
@@ -55,6 +56,34 @@ private:
 // banner bitmap from module on first use. Returns the null brush, which
 // keeps the static from painting over it.
 HBRUSH paintBanner(MemoryBitmap& banner, HMODULE module, HDC dc, HWND control);
+
+// The drawing objects of a setup page (welcome, destination folder, error):
+// the page brush, the 10-point dialog font, the 12-point bold title font and
+// the banner. create() makes them; release() (also the destructor) deletes
+// them, and every getter answers null then, so a page that paints after
+// releasing draws with the system's defaults.
+class PageLook {
+public:
+    PageLook() = default;
+    PageLook(const PageLook&) = delete;
+    PageLook& operator=(const PageLook&) = delete;
+
+    // Makes the brush and both fonts; what cannot be made stays null.
+    void create();
+    void release();
+
+    HBRUSH pageBrush() const { return brush_.get(); }
+    HFONT font() const { return font_.get(); }
+    HFONT titleFont() const { return titleFont_.get(); }
+    // paintBanner with this page's banner.
+    HBRUSH paintBanner(HMODULE module, HDC dc, HWND control) { return ui::paintBanner(banner_, module, dc, control); }
+
+private:
+    ScopedBrush brush_;
+    ScopedFont font_;
+    ScopedFont titleFont_;
+    MemoryBitmap banner_;
+};
 
 // Brings dialog forward: below Vista, SetForegroundWindow(foregroundTarget)
 // and false when that fails; otherwise topmost and back, without moving or

@@ -24,38 +24,28 @@ HBITMAP sharedBitmap(int id) {
 
 }  // namespace
 
-PaneLook::~PaneLook() { release(); }
-
 bool PaneLook::create() {
     release();
-    brush_ = CreateSolidBrush(kPageColor);
-    font_ = CreateDialogFont(10, false, false);
-    boldFont_ = CreateDialogFont(11, true, false);
-    return brush_ && font_ && boldFont_;
+    brush_.reset(CreateSolidBrush(kPageColor));
+    font_.reset(CreateDialogFont(10, false, false));
+    boldFont_.reset(CreateDialogFont(11, true, false));
+    return brush_.get() && font_.get() && boldFont_.get();
 }
 
 void PaneLook::release() {
-    if (memoryDc_)
-        DeleteDC(memoryDc_);
-    if (brush_)
-        DeleteObject(brush_);
-    if (font_)
-        DeleteObject(font_);
-    if (boldFont_)
-        DeleteObject(boldFont_);
-    memoryDc_ = nullptr;
-    brush_ = nullptr;
-    font_ = nullptr;
-    boldFont_ = nullptr;
+    memoryDc_.reset();
+    brush_.reset();
+    font_.reset();
+    boldFont_.reset();
 }
 
 void PaneLook::applyFonts(HWND dialog, std::initializer_list<int> bold) const {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        HFONT chosen = font_;
+        HFONT chosen = font_.get();
         const int id = GetDlgCtrlID(child);
         for (int boldId : bold)
             if (id == boldId)
-                chosen = boldFont_;
+                chosen = boldFont_.get();
         if (chosen)
             SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
     }
@@ -66,17 +56,17 @@ void PaneLook::drawBanner(HDC dc, HWND control) {
     BITMAP info = {};
     if (!banner || !GetObjectA(banner, sizeof info, &info))
         return;
-    if (!memoryDc_)
-        memoryDc_ = CreateCompatibleDC(dc);
-    if (!memoryDc_)
+    if (!memoryDc_.get())
+        memoryDc_.reset(CreateCompatibleDC(dc));
+    if (!memoryDc_.get())
         return;
     RECT area = {};
     GetClientRect(control, &area);
-    HGDIOBJ previous = SelectObject(memoryDc_, banner);
+    HGDIOBJ previous = SelectObject(memoryDc_.get(), banner);
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, 0, 0, area.right, area.bottom, memoryDc_, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    SelectObject(memoryDc_, previous);
+    StretchBlt(dc, 0, 0, area.right, area.bottom, memoryDc_.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(memoryDc_.get(), previous);
 }
 
 void PaneLook::drawBitmap(HDC dc, int bitmapId) {
@@ -84,13 +74,13 @@ void PaneLook::drawBitmap(HDC dc, int bitmapId) {
     BITMAP info = {};
     if (!bitmap || !GetObjectA(bitmap, sizeof info, &info))
         return;
-    if (!memoryDc_)
-        memoryDc_ = CreateCompatibleDC(dc);
-    if (!memoryDc_)
+    if (!memoryDc_.get())
+        memoryDc_.reset(CreateCompatibleDC(dc));
+    if (!memoryDc_.get())
         return;
-    HGDIOBJ previous = SelectObject(memoryDc_, bitmap);
-    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memoryDc_, 0, 0, SRCCOPY);
-    SelectObject(memoryDc_, previous);
+    HGDIOBJ previous = SelectObject(memoryDc_.get(), bitmap);
+    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memoryDc_.get(), 0, 0, SRCCOPY);
+    SelectObject(memoryDc_.get(), previous);
 }
 
 void DisableMaximizeAndClose(HWND dialog) {

@@ -22,7 +22,6 @@ constexpr int kBannerBitmap = kBannerBitmapId;
 class PaneLook {
 public:
     PaneLook() = default;
-    ~PaneLook();
     PaneLook(const PaneLook&) = delete;
     PaneLook& operator=(const PaneLook&) = delete;
 
@@ -31,9 +30,9 @@ public:
     bool create();
     void release();
 
-    HBRUSH pageBrush() const { return brush_; }
-    HFONT font() const { return font_; }
-    HFONT boldFont() const { return boldFont_; }
+    HBRUSH pageBrush() const { return brush_.get(); }
+    HFONT font() const { return font_.get(); }
+    HFONT boldFont() const { return boldFont_.get(); }
 
     // Gives every child of dialog the 10-point font, and the bold one to the
     // controls in bold.
@@ -47,10 +46,10 @@ public:
     void drawBitmap(HDC dc, int bitmapId);
 
 private:
-    HBRUSH brush_ = nullptr;
-    HFONT font_ = nullptr;
-    HFONT boldFont_ = nullptr;
-    HDC memoryDc_ = nullptr;
+    ScopedBrush brush_;
+    ScopedFont font_;
+    ScopedFont boldFont_;
+    ScopedMemoryDc memoryDc_;
 };
 
 // Removes WS_MAXIMIZEBOX from dialog and greys Close in its system menu.

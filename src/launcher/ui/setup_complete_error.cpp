@@ -20,37 +20,25 @@ enum : int {
 
 }  // namespace
 
-CSetupCompleteError::~CSetupCompleteError() { releaseDrawing(); }
-
 HMODULE CSetupCompleteError::module() const {
     return resourceModule_ ? resourceModule_ : GetModuleHandleW(nullptr);
 }
 
 void CSetupCompleteError::releaseDrawing() {
-    if (brush_)
-        DeleteObject(brush_);
-    if (font10_)
-        DeleteObject(font10_);
-    if (bold12_)
-        DeleteObject(bold12_);
-    brush_ = nullptr;
-    font10_ = bold12_ = nullptr;
-    banner_.release();
+    look_.release();
     icon_.release();
 }
 
 BOOL CSetupCompleteError::onInitDialog(HWND, LPARAM) {
-    brush_ = CreateSolidBrush(kPageColor);
+    look_.create();
     HWND link = item(kHelpLink);
     SetWindowLongPtrA(link, GWL_STYLE, GetWindowLongPtrA(link, GWL_STYLE) | SS_NOTIFY);
-    font10_ = CreateDialogFont(10, false, false);
-    bold12_ = CreateDialogFont(12, true, false);
-    SendDlgItemMessageA(hwnd(), IDCANCEL, WM_SETFONT, reinterpret_cast<WPARAM>(font10_), FALSE);
+    SendDlgItemMessageA(hwnd(), IDCANCEL, WM_SETFONT, reinterpret_cast<WPARAM>(look_.font()), FALSE);
     // Wine's static control selects its own font after asking the parent for
     // colours, so the texts get their fonts here too.
     for (int id : {static_cast<int>(kHelpText), static_cast<int>(kErrorCodeText), static_cast<int>(kHelpLink)})
-        SendDlgItemMessageA(hwnd(), id, WM_SETFONT, reinterpret_cast<WPARAM>(font10_), FALSE);
-    SendDlgItemMessageA(hwnd(), kTitle, WM_SETFONT, reinterpret_cast<WPARAM>(bold12_), FALSE);
+        SendDlgItemMessageA(hwnd(), id, WM_SETFONT, reinterpret_cast<WPARAM>(look_.font()), FALSE);
+    SendDlgItemMessageA(hwnd(), kTitle, WM_SETFONT, reinterpret_cast<WPARAM>(look_.titleFont()), FALSE);
     setTextIfChanged(item(kErrorCodeText),
                      tstrings::format(loadString(module(), kErrorCodeFormat).c_str(), static_cast<int>(errorCode)));
     bringPageForward(hwnd(), item(IDCANCEL));
@@ -75,43 +63,43 @@ bool CSetupCompleteError::onCommand(WORD id, WORD code, HWND) {
 
 HBRUSH CSetupCompleteError::onCtlColor(UINT message, HDC dc, HWND control) {
     if (message == WM_CTLCOLORDLG)
-        return brush_;
+        return look_.pageBrush();
     if (message != WM_CTLCOLORSTATIC)
         return nullptr;
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     HBRUSH none = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     switch (GetDlgCtrlID(control)) {
     case kHelpText:
-        SelectObject(dc, font10_);
+        SelectObject(dc, look_.font());
         SetBkMode(dc, TRANSPARENT);
         return white;
     case kErrorCodeText:
         setTextIfChanged(control, tstrings::format(loadString(module(), kErrorCodeFormat).c_str(),
                                                    static_cast<int>(errorCode)));
-        SelectObject(dc, font10_);
+        SelectObject(dc, look_.font());
         SetBkMode(dc, TRANSPARENT);
         return white;
     case kTitle:
-        SelectObject(dc, bold12_);
+        SelectObject(dc, look_.titleFont());
         SetBkMode(dc, TRANSPARENT);
-        return brush_;
+        return look_.pageBrush();
     case kBodyBandId:
         return white;
     case kIcon:
         if (!IsWindowVisible(control))
-            return brush_;
+            return look_.pageBrush();
         if (icon_.load(module(), kIconBitmap))
             icon_.drawAt(dc, 0, 0);
         return none;
     case kBannerControlId:
-        return paintBanner(banner_, module(), dc, control);
+        return look_.paintBanner(module(), dc, control);
     case kHelpLink:
-        SelectObject(dc, font10_);
+        SelectObject(dc, look_.font());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, kLinkColor);
         return none;
     default:
-        return brush_;
+        return look_.pageBrush();
     }
 }
 

@@ -14,7 +14,6 @@ public:
     enum { IDD = 118 };
 
     CSetupCompleteError() = default;
-    ~CSetupCompleteError() override;
 
     // The installer's exit code the page shows; set before DoModal.
     int32_t errorCode = 0;
@@ -35,10 +34,7 @@ private:
     void releaseDrawing();
     HMODULE module() const;
 
-    HBRUSH brush_ = nullptr;
-    HFONT font10_ = nullptr;
-    HFONT bold12_ = nullptr;
-    MemoryBitmap banner_;
+    PageLook look_;
     MemoryBitmap icon_;
 };
 

@@ -56,7 +56,7 @@ BOOL CSetupProgressDialog::ShowWindow(int command) {
 }
 
 BOOL CSetupProgressDialog::onInitDialog(HWND, LPARAM) {
-    backgroundBrush_ = CreateSolidBrush(kBackgroundColor);
+    backgroundBrush_.reset(CreateSolidBrush(kBackgroundColor));
     HWND bar = item(kBarControl);
     // A themed bar draws in the theme's colours and ignores the colours
     // below; with its theme off it draws in them. A blank class list turns
@@ -80,7 +80,7 @@ BOOL CSetupProgressDialog::onInitDialog(HWND, LPARAM) {
     // never be seen nor closed.
     if (!isModal())
         DialogImpl::ShowWindow(SW_HIDE);
-    dialogFont_ = CreateDialogFont(8, false, false);
+    dialogFont_.reset(CreateDialogFont(8, false, false));
     return FALSE;
 }
 
@@ -98,7 +98,7 @@ HBRUSH CSetupProgressDialog::onCtlColor(UINT message, HDC dc, HWND control) {
     if (message == WM_CTLCOLORSTATIC)
         return OnCtlColorStatic(dc, control);
     if (message == WM_CTLCOLORDLG)
-        return backgroundBrush_;
+        return backgroundBrush_.get();
     return nullptr;
 }
 
@@ -153,10 +153,10 @@ HBRUSH CSetupProgressDialog::OnCtlColorStatic(HDC dc, HWND control) {
     case kBannerControl:
         // Without the banner bitmap the band is filled plainly: a null brush
         // there would leave whatever was on the screen before.
-        return drawBanner(dc, control) ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)) : backgroundBrush_;
+        return drawBanner(dc, control) ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)) : backgroundBrush_.get();
     case kStatusControl:
-        if (dialogFont_ != nullptr)
-            SelectObject(dc, dialogFont_);
+        if (dialogFont_.get() != nullptr)
+            SelectObject(dc, dialogFont_.get());
         SetBkMode(dc, TRANSPARENT);
         // The line sits on the white band, which the dialog's clipping keeps
         // from painting under it: a null brush would show the screen's old
@@ -166,34 +166,18 @@ HBRUSH CSetupProgressDialog::OnCtlColorStatic(HDC dc, HWND control) {
         drawImage(dc, control);
         return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     default:
-        return backgroundBrush_;
+        return backgroundBrush_.get();
     }
 }
 
 bool CSetupProgressDialog::drawBanner(HDC dc, HWND control) {
-    if (!bannerTried_) {
-        bannerTried_ = true;
-        banner_ = static_cast<HBITMAP>(
-            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kBannerBitmap), IMAGE_BITMAP, 0, 0, 0));
-        if (banner_ == nullptr)
-            return false;
-        BITMAP info = {};
-        GetObjectA(banner_, sizeof info, &info);
-        bannerWidth_ = info.bmWidth;
-        bannerHeight_ = info.bmHeight;
-        bannerDc_ = CreateCompatibleDC(dc);
-        if (bannerDc_ != nullptr)
-            bannerDcOld_ = SelectObject(bannerDc_, banner_);
-    }
-    if (bannerDc_ == nullptr)
+    if (!banner_.load(GetModuleHandleA(nullptr), kBannerBitmap))
         return false;
     RECT client;
     GetClientRect(control, &client);
     // The default stretch mode drops whole rows and columns of the banner,
-    // which shows as dark streaks; HALFTONE averages them.
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, 0, 0, client.right, client.bottom, bannerDc_, 0, 0, bannerWidth_, bannerHeight_, SRCCOPY);
+    // which shows as dark streaks; stretchTo averages them (HALFTONE).
+    banner_.stretchTo(dc, client);
     return true;
 }
 
@@ -212,23 +196,20 @@ void CSetupProgressDialog::drawImage(HDC dc, HWND control) {
             imageWidth_ = image_.GetWidth();
             imageHeight_ = image_.GetHeight();
         } else {
-            fallbackImage_ = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr),
-                                                             MAKEINTRESOURCEA(kFallbackImageBitmap),
-                                                             IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-            bitmap = fallbackImage_;
+            fallbackImage_.reset(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr),
+                                                                 MAKEINTRESOURCEA(kFallbackImageBitmap),
+                                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+            bitmap = fallbackImage_.get();
             BITMAP info = {};
             if (bitmap != nullptr && GetObjectA(bitmap, sizeof info, &info)) {
                 imageWidth_ = info.bmWidth;
                 imageHeight_ = info.bmHeight;
             }
         }
-        if (bitmap != nullptr) {
-            imageDc_ = CreateCompatibleDC(dc);
-            if (imageDc_ != nullptr)
-                imageDcOld_ = SelectObject(imageDc_, bitmap);
-        }
+        if (bitmap != nullptr)
+            imageDc_.select(dc, bitmap);
     }
-    if (imageDc_ == nullptr)
+    if (imageDc_.get() == nullptr)
         return;
     int x = 0;
     if (Locale::getPreferred() == Locale::japanese()) {
@@ -236,37 +217,15 @@ void CSetupProgressDialog::drawImage(HDC dc, HWND control) {
         GetClientRect(control, &client);
         x = (client.right - imageWidth_) / 2;
     }
-    BitBlt(dc, x, 0, imageWidth_, imageHeight_, imageDc_, 0, 0, SRCCOPY);
+    BitBlt(dc, x, 0, imageWidth_, imageHeight_, imageDc_.get(), 0, 0, SRCCOPY);
 }
 
 void CSetupProgressDialog::releaseDrawingResources() {
-    if (bannerDc_ != nullptr) {
-        SelectObject(bannerDc_, bannerDcOld_);
-        DeleteDC(bannerDc_);
-        bannerDc_ = nullptr;
-    }
-    if (banner_ != nullptr) {
-        DeleteObject(banner_);
-        banner_ = nullptr;
-    }
-    if (imageDc_ != nullptr) {
-        SelectObject(imageDc_, imageDcOld_);
-        DeleteDC(imageDc_);
-        imageDc_ = nullptr;
-    }
+    banner_.release();
+    imageDc_.reset();
     image_.Destroy();
-    if (fallbackImage_ != nullptr) {
-        DeleteObject(fallbackImage_);
-        fallbackImage_ = nullptr;
-    }
-    if (dialogFont_ != nullptr) {
-        DeleteObject(dialogFont_);
-        dialogFont_ = nullptr;
-    }
-    if (backgroundBrush_ != nullptr) {
-        DeleteObject(backgroundBrush_);
-        backgroundBrush_ = nullptr;
-    }
+    fallbackImage_.reset();
+    dialogFont_.reset();
+    backgroundBrush_.reset();
     imageTried_ = false;
-    bannerTried_ = false;
 }

@@ -17,6 +17,7 @@
 
 #include "launcher/ui/dialog_impl.h"
 #include "launcher/ui/image.h"
+#include "launcher/ui/page_look.h"
 #include "launcher/ui/setup_progress_tracker.h"
 
 class CSetupProgressDialog : public ui::DialogImpl<CSetupProgressDialog>, public SetupProgressTracker {
@@ -64,21 +65,15 @@ private:
     std::string imagePath_;
     std::atomic<HWND> window_{nullptr};  // for the worker and the timer thread
     std::atomic<HWND> bar_{nullptr};
-    HBRUSH backgroundBrush_ = nullptr;
-    HFONT dialogFont_ = nullptr;
-    bool bannerTried_ = false;
-    HBITMAP banner_ = nullptr;
-    int bannerWidth_ = 0;
-    int bannerHeight_ = 0;
-    HDC bannerDc_ = nullptr;
-    HGDIOBJ bannerDcOld_ = nullptr;
+    ui::ScopedBrush backgroundBrush_;
+    ui::ScopedFont dialogFont_;
+    ui::MemoryBitmap banner_;
     bool imageTried_ = false;
     ui::Image image_;
-    HBITMAP fallbackImage_ = nullptr;
+    ui::ScopedBitmap fallbackImage_;
     int imageWidth_ = 0;
     int imageHeight_ = 0;
-    HDC imageDc_ = nullptr;
-    HGDIOBJ imageDcOld_ = nullptr;
+    ui::BitmapDc imageDc_;
     HMODULE gdiplus_ = nullptr;
     bool gdiplusTried_ = false;
 };

@@ -26,24 +26,10 @@ enum : int {
 
 }  // namespace
 
-CWelcomeDialog::~CWelcomeDialog() { releaseDrawing(); }
-
 HMODULE CWelcomeDialog::module() const { return resourceModule_ ? resourceModule_ : GetModuleHandleW(nullptr); }
 
-void CWelcomeDialog::releaseDrawing() {
-    if (brush_)
-        DeleteObject(brush_);
-    if (font10_)
-        DeleteObject(font10_);
-    if (bold12_)
-        DeleteObject(bold12_);
-    brush_ = nullptr;
-    font10_ = bold12_ = nullptr;
-    banner_.release();
-}
-
 BOOL CWelcomeDialog::onInitDialog(HWND, LPARAM) {
-    brush_ = CreateSolidBrush(kPageColor);
+    look_.create();
     SetWindowTextUtf8(item(kTitle), loadString(module(), kTitleText));
     SetWindowTextUtf8(item(kBody), loadString(module(), kBodyText));
     if (hideChangeFolderOption)
@@ -51,10 +37,8 @@ BOOL CWelcomeDialog::onInitDialog(HWND, LPARAM) {
     if (changeFolder)
         CheckDlgButton(hwnd(), kChangeFolderBox, BST_CHECKED);
 
-    font10_ = CreateDialogFont(10, false, false);
-    bold12_ = CreateDialogFont(12, true, false);
     for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        HFONT font = GetDlgCtrlID(child) == kTitle ? bold12_ : font10_;
+        HFONT font = GetDlgCtrlID(child) == kTitle ? look_.titleFont() : look_.font();
         if (font)
             SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
@@ -99,22 +83,22 @@ bool CWelcomeDialog::onNotify(int id, NMHDR* header, LRESULT&) {
 
 HBRUSH CWelcomeDialog::onCtlColor(UINT message, HDC dc, HWND control) {
     if (message == WM_CTLCOLORDLG)
-        return brush_;
+        return look_.pageBrush();
     if (message != WM_CTLCOLORSTATIC)
         return nullptr;
     const int id = GetDlgCtrlID(control);
     if (id == kTitle || id == kChangeFolderBox) {
         SetBkMode(dc, TRANSPARENT);
-        return brush_;
+        return look_.pageBrush();
     }
     if (id == kBannerControlId)
-        return paintBanner(banner_, module(), dc, control);
+        return look_.paintBanner(module(), dc, control);
     return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
 }
 
 void CWelcomeDialog::onDestroy() {
     // Nothing paints once the window is being destroyed.
-    releaseDrawing();
+    look_.release();
 }
 
 }  // namespace ui

@@ -12,7 +12,6 @@ public:
     enum { IDD = 110 };
 
     CWelcomeDialog() = default;
-    ~CWelcomeDialog() override;
 
     // In: shows the "Change destination folder" box checked. Out (after
     // Install): whether the box was checked when Install was pressed.
@@ -31,13 +30,9 @@ protected:
     void onDestroy() override;
 
 private:
-    void releaseDrawing();
     HMODULE module() const;
 
-    HBRUSH brush_ = nullptr;
-    HFONT font10_ = nullptr;
-    HFONT bold12_ = nullptr;
-    MemoryBitmap banner_;
+    PageLook look_;
 };
 
 }  // namespace ui
