@@ -17,6 +17,5 @@ void setMessageBoxHookForTesting(MessageBoxHook hook);
 
 // While set, every new SettingsConfig throws settings::Exception 200.
 void setContextCreationFailsForTesting(bool fails);
-bool contextCreationFailsForTesting();
 
 }  // namespace config_internal

@@ -23,7 +23,6 @@ settings_api fetchApi() {
 namespace config_internal {
 
 void setContextCreationFailsForTesting(bool fails) { creationFails() = fails; }
-bool contextCreationFailsForTesting() { return creationFails(); }
 
 }  // namespace config_internal
 

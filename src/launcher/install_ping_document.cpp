@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "foundation/logger.h"
+#include "foundation/online_endpoints.h"
 #include "foundation/tstrings.h"
 #include "foundation/xml_append.h"
-#include "launcher/online_endpoints.h"
 
 namespace install_ping_internal {
 

@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "foundation/http_connection.h"
+#include "foundation/online_endpoints.h"
 #include "foundation/registry_key.h"
-#include "launcher/online_endpoints.h"
 #include "scrub/tolva_scrub.h"
 #include "scrub/tolva_scrub_internal.h"
 

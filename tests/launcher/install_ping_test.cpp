@@ -16,12 +16,12 @@
 #include "common/test_util.h"
 #include "config/install_config_data.h"
 #include "foundation/browsers.h"
+#include "foundation/online_endpoints.h"
 #include "foundation/registry_view_internal.h"
 #include "foundation/sys_info.h"
 #include "foundation/xml_reader.h"
 #include "launcher/default_browser.h"
 #include "launcher/install_ping_internal.h"
-#include "launcher/online_endpoints.h"
 
 namespace {
 

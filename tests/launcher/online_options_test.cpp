@@ -15,8 +15,8 @@
 #include "common/test_util.h"
 #include "foundation/http_connection.h"
 #include "foundation/locale.h"
+#include "foundation/online_endpoints.h"
 #include "foundation/shell_utils.h"
-#include "launcher/online_endpoints.h"
 #include "launcher/online_options_internal.h"
 #include "launcher/product_version.h"
 

@@ -7,7 +7,7 @@
 
 #include "common/test_util.h"
 #include "foundation/logger.h"
-#include "launcher/online_endpoints.h"
+#include "foundation/online_endpoints.h"
 
 using namespace install_ping_internal;
 

@@ -1,5 +1,5 @@
 #pragma once
-// The maker's servers the launcher talks to. Hosts lie in the maker's
+// The maker's servers the launchers talk to. Hosts lie in the maker's
 // domains of trusted_sites.h, so IsTrustedUrl accepts them.
 
 #include <cstdint>
