@@ -607,8 +607,9 @@ Capture KessaSetupWelcomeImage::installAndCapture(const std::string& name) {
     return capture;
 }
 
-// The welcome image's sun: warm yellow where the built-in picture is pale.
-bool showsTheSun(const Capture& capture) {
+// The welcome image's warm yellow, near its top right corner, where the
+// built-in picture is pale.
+bool showsTheWarmYellow(const Capture& capture) {
     const int x = capture.picture.left + 360, y = capture.picture.top + 62;
     const size_t at = static_cast<size_t>(y) * capture.width + x;
     if (x >= capture.picture.right || y >= capture.picture.bottom || x >= capture.width || at >= capture.pixels.size())
@@ -623,7 +624,7 @@ TEST_F(KessaSetupWelcomeImage, ServedImage_ShownInTheProgressWindow) {
     serve(welcomeImage());
     const Capture capture = installAndCapture("welcome-image-shown");
     ASSERT_FALSE(capture.pixels.empty()) << "no progress window";
-    EXPECT_TRUE(showsTheSun(capture));
+    EXPECT_TRUE(showsTheWarmYellow(capture));
     EXPECT_TRUE(testutil::readFileText(localImage_) == welcomeImage()) << "the image was not kept as served";
     EXPECT_EQ(servers().requestsWith(tag_ + "-image").size(), 1u);
 }
@@ -648,7 +649,7 @@ TEST_F(KessaSetupWelcomeImage, TamperedImage_DeletedAndNeverShown) {
         }
         const Capture capture = installAndCapture(c.name);
         ASSERT_FALSE(capture.pixels.empty()) << "no progress window";
-        EXPECT_FALSE(showsTheSun(capture));
+        EXPECT_FALSE(showsTheWarmYellow(capture));
         EXPECT_FALSE(testutil::fileExists(localImage_));
     }
 }

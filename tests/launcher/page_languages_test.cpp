@@ -1,7 +1,8 @@
 // Every page of the runtime launcher, opened for real under Xvfb in each UI
 // language: the page shows that language's texts, each visible text fits its
-// control (no cut words, no lines below the control's bottom), no two texts
-// overlap, and a picture of the page is written to the build folder
+// control as wide as the control is on a Windows of that language (no cut
+// words, no lines below the control's bottom), no two texts overlap, and a
+// picture of the page is written to the build folder
 // (page_shots/<language>_<page>.bmp) to be looked at.
 #include <windows.h>
 #include <commctrl.h>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,16 +82,75 @@ BOOL CALLBACK collectText(HWND child, LPARAM param) {
     return TRUE;
 }
 
-// Where the text of control needs more room than the control gives it, a
-// message naming the control; empty when it fits.
-std::string fitProblem(const TextControl& control) {
+// The width in pixels of four horizontal dialog units on a Windows of
+// language at 96 dpi, which is the average width of the Latin letters of its
+// dialog face: MS Sans Serif 8 for the European languages; for the others
+// the UI face that Chinese, Japanese and Korean Windows give the templates'
+// faces, the logical dialog face included.
+int windowsDialogUnitX(LANGID language) {
+    switch (PRIMARYLANGID(language)) {
+    case LANG_KOREAN:
+        return 7;  // Gulim 9
+    default:
+        return 6;  // MS Sans Serif 8, MS UI Gothic 9, SimSun 9, PMingLiU 9
+    }
+}
+
+// Width, in pixels of dialog as it is here, in pixels of the same dialog on
+// a Windows of language. None of the CJK faces is in the test prefix, and
+// the face that stands in for them has wider Latin letters: its dialog units
+// come out a sixth wider than Windows', while a CJK character is one em wide
+// in both, so a Japanese line that Windows cuts fits here. The stand-in's
+// wider Latin letters in the texts themselves only err on the safe side.
+int onWindows(HWND dialog, int width, LANGID language) {
+    RECT units = {0, 0, 4, 8};
+    if (!MapDialogRect(dialog, &units) || units.right <= 0)
+        return width;
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(width, MulDiv(windowsDialogUnitX(language), dpi, 96), units.right);
+}
+
+INT_PTR CALLBACK plainDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// The client rectangles of dialog id's controls as its template in language
+// makes them, before the page's code moves any, by control id; empty when
+// the template is missing.
+std::map<int, RECT> templateClients(int id, LANGID language) {
+    std::map<int, RECT> clients;
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(id), language);
+    if (!found)
+        return clients;
+    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, found)));
+    HWND dialog = CreateDialogIndirectParamW(module, dialogTemplate, nullptr, &plainDialog, 0);
+    if (!dialog)
+        return clients;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT client = {};
+        GetClientRect(child, &client);
+        clients[GetDlgCtrlID(child)] = client;
+    }
+    DestroyWindow(dialog);
+    return clients;
+}
+
+// Where the text of control needs more room than the control gives it on a
+// Windows of language, a message naming the control; empty when it fits.
+// A link the page shrank to its one line here keeps its template's size on
+// a Windows where that line is wider: the room is the larger of the two.
+std::string fitProblem(const TextControl& control, LANGID language, const std::map<int, RECT>& templates) {
     RECT client = {};
     GetClientRect(control.window, &client);
+    const auto original = templates.find(control.id);
+    if (original != templates.end() && original->second.right > client.right)
+        client = original->second;
     const std::wstring kind = className(control.window);
     const LONG_PTR style = GetWindowLongPtrW(control.window, GWL_STYLE);
     std::wstring text = control.text;
     UINT format = DT_CALCRECT;
-    int room = client.right;
+    int room = onWindows(GetParent(control.window), client.right, language);
     if (kind == L"Button") {
         const LONG_PTR type = style & BS_TYPEMASK;
         format |= DT_SINGLELINE;
@@ -171,6 +232,7 @@ void writeShot(HWND dialog, const std::string& path) {
 
 struct PageRun {
     const char* name;
+    int templateId;
     int closeButton;
     // Shows the page modally on the calling thread; answers its result.
     std::function<INT_PTR()> show;
@@ -180,6 +242,8 @@ struct PageRun {
 // it with its button; answers the texts it showed.
 std::vector<TextControl> checkPage(const PageRun& page, const Locale& locale) {
     std::vector<TextControl> shown;
+    const std::map<int, RECT> templates = templateClients(page.templateId, locale.getLangId());
+    EXPECT_FALSE(templates.empty()) << page.name << " has no template " << page.templateId;
     {
         uitest::Driver driver([&] {
             HWND dialog = uitest::waitForDialog("");
@@ -191,7 +255,7 @@ std::vector<TextControl> checkPage(const PageRun& page, const Locale& locale) {
             Sleep(400);
             EnumChildWindows(dialog, &collectText, reinterpret_cast<LPARAM>(&shown));
             for (const TextControl& control : shown) {
-                const std::string problem = fitProblem(control);
+                const std::string problem = fitProblem(control, locale.getLangId(), templates);
                 EXPECT_TRUE(problem.empty()) << problem;
             }
             for (size_t i = 0; i < shown.size(); ++i) {
@@ -227,32 +291,35 @@ protected:
 
 TEST_P(PageLanguages, SetupPages_ShowTheLanguageAndFit) {
     ui::CWelcomeDialog welcome;
-    const auto welcomeTexts = checkPage({"welcome", IDOK, [&] { return welcome.DoModal(nullptr); }}, GetParam());
+    const auto welcomeTexts =
+        checkPage({"welcome", ui::CWelcomeDialog::IDD, IDOK, [&] { return welcome.DoModal(nullptr); }}, GetParam());
     EXPECT_EQ(textOf(welcomeTexts, 1016), string(2037));
     EXPECT_EQ(textOf(welcomeTexts, 1017), string(2039));
 
     ui::CChangeFolder folder;
-    checkPage({"folder", IDOK, [&] { return folder.DoModal(nullptr); }}, GetParam());
+    checkPage({"folder", ui::CChangeFolder::IDD, IDOK, [&] { return folder.DoModal(nullptr); }}, GetParam());
 
     ui::CSetupCompleteError error;
     error.errorCode = 1603;
-    const auto errorTexts = checkPage({"error", IDCANCEL, [&] { return error.DoModal(nullptr); }}, GetParam());
+    const auto errorTexts =
+        checkPage({"error", ui::CSetupCompleteError::IDD, IDCANCEL, [&] { return error.DoModal(nullptr); }},
+                  GetParam());
     std::wstring code = string(3072);
     code.replace(code.find(L"%d"), 2, L"1603");
     EXPECT_EQ(textOf(errorTexts, 3071), code);
 
     CSetupProgressDialog progress(0);
-    checkPage({"progress", IDCANCEL, [&] { return progress.DoModal(nullptr); }}, GetParam());
+    checkPage({"progress", CSetupProgressDialog::IDD, IDCANCEL, [&] { return progress.DoModal(nullptr); }}, GetParam());
 }
 
 TEST_P(PageLanguages, PostInstallPanes_ShowTheLanguageAndFit) {
     CTolvaPluginDialog plugin;
-    checkPage({"plugin", IDOK, [&] { return plugin.DoModal(nullptr); }}, GetParam());
+    checkPage({"plugin", CTolvaPluginDialog::IDD, IDOK, [&] { return plugin.DoModal(nullptr); }}, GetParam());
 
     RestoreSecurityChoice choice;
     choice.restoreShowBack = true;
     CRestoreSecurityDialog restore(&choice);
-    checkPage({"restore", IDOK, [&] { return restore.DoModal(nullptr); }}, GetParam());
+    checkPage({"restore", CRestoreSecurityDialog::IDD, IDOK, [&] { return restore.DoModal(nullptr); }}, GetParam());
 
     // The completion page once with the restart box and the security level,
     // once with the verify-page sentence (the two never come together).
@@ -262,13 +329,15 @@ TEST_P(PageLanguages, PostInstallPanes_ShowTheLanguageAndFit) {
     restart.showSecurityLevelText = true;
     CSetupComplete withRestart(&restart);
     const auto completeTexts =
-        checkPage({"complete", IDCANCEL, [&] { return withRestart.DoModal(nullptr); }}, GetParam());
+        checkPage({"complete", CSetupComplete::IDD, IDCANCEL, [&] { return withRestart.DoModal(nullptr); }},
+                  GetParam());
     EXPECT_EQ(textOf(completeTexts, 3037), string(2056));
 
     SetupCompleteData verify;
     verify.showVerifyText = true;
     CSetupComplete withVerify(&verify);
-    checkPage({"complete_verify", IDCANCEL, [&] { return withVerify.DoModal(nullptr); }}, GetParam());
+    checkPage({"complete_verify", CSetupComplete::IDD, IDCANCEL, [&] { return withVerify.DoModal(nullptr); }},
+              GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryUiLanguage, PageLanguages, ::testing::ValuesIn(uiLocales()),

@@ -1,14 +1,16 @@
 // The launchers' resources in every UI language: each string table holds
 // every English string with the same printf conversions, translated; each
 // dialog exists in each language with the English controls and unique
-// mnemonics; the chosen language picks strings and dialogs alike; and both
-// launcher programs carry all of it.
+// mnemonics; the chosen language picks strings and dialogs alike; both
+// launcher programs carry all of it; and the French and Chinese texts, the
+// removal pages' included, keep the punctuation of their language.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 #include <map>
 #include <set>
@@ -183,7 +185,7 @@ const Sample kSamples[] = {
     {1033, 2037, "Welcome to Tolva"},
     {1033, 3073, "Tolva Installation Not Completed"},
     {2052, 2037, "欢迎使用 Tolva"},
-    {2052, 3072, "错误代码: %d"},
+    {2052, 3072, "错误代码：%d"},
     {1041, 2037, "Tolva へようこそ"},
     {1041, 3073, "Tolva のインストールが完了しませんでした"},
     {1041, 116, "Tolva のインストール中"},
@@ -197,7 +199,7 @@ const Sample kSamples[] = {
     {1034, 2037, "Bienvenido a Tolva"},
     {1034, 2043, "Instalación de Tolva"},
     {1036, 2037, "Bienvenue dans Tolva"},
-    {1036, 3072, "Code d'erreur : %d"},
+    {1036, 3072, "Code d'erreur\u00a0: %d"},
     {1040, 2037, "Benvenuti in Tolva"},
     {1040, 2061, "Installazione di Tolva - Riavvia browser"},
     {1042, 2037, "Tolva에 오신 것을 환영합니다"},
@@ -301,6 +303,107 @@ TEST(DialogTemplates, LoadInEveryLanguageWithTheEnglishControls) {
                     mnemonics[key] = control.first;
                 }
             }
+        }
+    }
+}
+
+// A CJK ideograph, kana, hangul, or CJK or full-width punctuation.
+bool isCjk(wchar_t c) {
+    return (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+// Where text of language breaks its language's punctuation, what is wrong;
+// empty when nothing is. French keeps a no-break space (U+00A0 or the narrow
+// U+202F) before ":" "?" "!" ";" and inside guillemets, so a line never
+// starts with the mark; Chinese text takes the full-width colon and
+// brackets. Web addresses ("://") and access keys ("(&C)", as Chinese
+// Windows writes them) are not text.
+std::string punctuationSlip(LANGID language, const std::wstring& text) {
+    auto noBreak = [](wchar_t c) { return c == L'\x00A0' || c == L'\x202F'; };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const wchar_t before = i > 0 ? text[i - 1] : L'\0';
+        const wchar_t after = i + 1 < text.size() ? text[i + 1] : L'\0';
+        const bool address = c == L':' && text.compare(i, 3, L"://") == 0;
+        if (language == 1036) {
+            if (c && wcschr(L":?!;", c) && !address && !noBreak(before))
+                return "no no-break space before \"" + utf8(std::wstring(1, c)) + "\"";
+            if (c == 0x00AB && !noBreak(after))
+                return "no no-break space after the opening guillemet";
+            if (c == 0x00BB && !noBreak(before))
+                return "no no-break space before the closing guillemet";
+        } else if (language == 2052 || language == 1028) {
+            const bool accessKey = (c == L'(' && after == L'&' && i + 3 < text.size() && text[i + 3] == L')') ||
+                                   (c == L')' && i >= 3 && text[i - 3] == L'(' && text[i - 2] == L'&');
+            if (c && wcschr(L":()", c) && !address && !accessKey && std::any_of(text.begin(), text.end(), isCjk))
+                return "half-width \"" + utf8(std::wstring(1, c)) + "\" in Chinese text";
+        }
+    }
+    return std::string();
+}
+
+// The texts of the page string files (<page>_<locale>.WXL) that program
+// carries for locale, entities decoded, by string id.
+std::map<std::string, std::wstring> pageStrings(HMODULE program, const std::string& locale) {
+    std::map<std::string, std::wstring> strings;
+    for (const char* page : {"TOLVASCRUB", "TOLVASCRUB_VERSIONS", "TOLVASCRUB_PROGRESS", "TOLVASCRUB_COMPLETE",
+                             "TOLVASCRUB_DRS"}) {
+        const std::string file = std::string(page) + "_" + locale + ".WXL";
+        HRSRC found = FindResourceA(program, file.c_str(), MAKEINTRESOURCEA(23));
+        if (!found)
+            continue;
+        const std::string content(static_cast<const char*>(LockResource(LoadResource(program, found))),
+                                  SizeofResource(program, found));
+        const std::string open = "<String Id=\"";
+        for (size_t at = content.find(open); at != std::string::npos; at = content.find(open, at + 1)) {
+            const size_t idEnd = content.find('"', at + open.size());
+            const size_t valueStart = content.find('>', idEnd) + 1;
+            const size_t valueEnd = content.find("</String>", valueStart);
+            std::string value = content.substr(valueStart, valueEnd - valueStart);
+            for (const auto& entity : {std::make_pair("&lt;", "<"), std::make_pair("&gt;", ">"),
+                                       std::make_pair("&quot;", "\""), std::make_pair("&apos;", "'"),
+                                       std::make_pair("&amp;", "&")}) {
+                for (size_t e; (e = value.find(entity.first)) != std::string::npos;)
+                    value.replace(e, strlen(entity.first), entity.second);
+            }
+            strings[file + " " + content.substr(at + open.size(), idEnd - at - open.size())] =
+                tstrings::toUtf16(value);
+        }
+    }
+    return strings;
+}
+
+TEST(Punctuation, FrenchAndChineseTexts_KeepTheirLanguagesMarks) {
+    INITCOMMONCONTROLSEX init = {sizeof init, ICC_WIN95_CLASSES | ICC_LINK_CLASS};
+    InitCommonControlsEx(&init);
+    LauncherImage kessa("kessa-setup.exe"), vindel("vindel-setup.exe");
+    ASSERT_NE(kessa.get(), nullptr);
+    ASSERT_NE(vindel.get(), nullptr);
+    const struct {
+        LANGID language;
+        const char* pageLocale;
+    } languages[] = {{1036, "FR"}, {2052, "ZH_CN"}, {1028, "ZH_TW"}};
+    for (const auto& l : languages) {
+        // Every text a user of the language reads, named by where it is.
+        std::map<std::string, std::wstring> texts;
+        for (const LauncherImage* image : {&kessa, &vindel}) {
+            for (const auto& entry : stringTable(image->get(), l.language))
+                texts[std::string(image->name()) + " string " + std::to_string(entry.first)] = entry.second;
+        }
+        for (int id : kDialogIds) {
+            DialogControls dialog;
+            ASSERT_TRUE(readDialog(id, l.language, dialog)) << "dialog " << id;
+            texts["dialog " + std::to_string(id) + " caption"] = dialog.caption;
+            for (const auto& control : dialog.texts)
+                texts["dialog " + std::to_string(id) + " control " + std::to_string(control.first)] = control.second;
+        }
+        const auto pages = pageStrings(kessa.get(), l.pageLocale);
+        EXPECT_FALSE(pages.empty()) << "no page strings for " << l.pageLocale;
+        texts.insert(pages.begin(), pages.end());
+        for (const auto& text : texts) {
+            const std::string slip = punctuationSlip(l.language, text.second);
+            EXPECT_TRUE(slip.empty()) << "language " << l.language << ", " << text.first << ": " << slip << " in \""
+                                      << utf8(text.second) << "\"";
         }
     }
 }
