@@ -1,8 +1,9 @@
 // kessa-setup: installs the runtime it carries (resource 103) through
 // msiexec, then the auto-update package (resource 105), and reports the run.
 // One pass from top to bottom on the main thread; the exit code is the last
-// msiexec run's, or one of ours (-80 configuration, -1 lock or refused
-// reinstall, -3 no msiexec, 1 no package).
+// msiexec run's, or one of ours (-80 configuration, -1 lock, refused
+// reinstall or a welcome page that cannot be shown, -3 no msiexec, 1 no
+// package).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -272,7 +273,8 @@ int run(HINSTANCE instance) {
         return cleanUp(-1);
 
     // Step 13. Leaving the pages ends the process with 0 and keeps the
-    // install status they wrote ("decline") for the package's next run.
+    // install status they wrote ("decline") for the package's next run; a
+    // welcome page that could not be shown installs nothing and ends with -1.
     if (!v.silent) {
         switch (RunInstallWizard(ui::GetSetupPages(), GetActiveWindow(), v.launchedFromVindel, v.installDir,
                                  sizeof v.installDir)) {
@@ -283,6 +285,8 @@ int run(HINSTANCE instance) {
             sendPing(v, -20, -99, nullptr, 0, 0);
             CloseInstallationFlag();
             return 0;
+        case WizardOutcome::Failed:
+            return cleanUp(-1);
         case WizardOutcome::Install:
             break;
         }
