@@ -89,16 +89,6 @@ void sendPing(const RunValues& v, int installResult, int auResult, const char* d
                     static_cast<int32_t>(extendedError));
 }
 
-// The values the package and this run leave in the registry go again.
-int cleanUp(int result) {
-    DeleteTolvaSoftSubkey("SilentInstall");
-    SetInstallStatus(nullptr);
-    SetPolicyValue(nullptr, "VisitorId", nullptr);
-    SetPolicyValue(nullptr, "Method", nullptr);
-    CloseInstallationFlag();
-    return result;
-}
-
 // Reads the switches and values of the run from the loaded configuration.
 void readTypedValues(RunValues& v) {
     v.staticInstall = GetSwitchValue(kSwitchStatic);
@@ -249,14 +239,15 @@ int run(HINSTANCE instance) {
     }
     if (!v.launchedFromVindel && !SetInstallationFlag())
         return -1;
+    ClaimInstallRun();
     SetInstallStatus(nullptr);
 
     // Step 10.
     if (!GetMsiFilePath(v.msiPath, is64BitSystem))
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
     TDS_LOG_INFO(kFunction, "Wrapper: Extract MSI ...");
     if (!ExtractResourceToFile(instance, kRuntimePackageId, kPackageType, v.msiPath))
-        return cleanUp(1);
+        return CleanUpInstallRun(1);
 
     // Step 11.
     char options[256] = "";
@@ -270,7 +261,7 @@ int run(HINSTANCE instance) {
     if ((v.silent && !AppendBounded(v.msiOptions, sizeof v.msiOptions, " /qn")) ||
         !BuildInstallCommandLines(v.msiexecPath, v.msiPath, v.msiOptions, v.transformOption.c_str(),
                                   v.firstCommandLine, v.secondCommandLine, kLineCapacity))
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
 
     // Step 13. Leaving the pages ends the process with 0 and keeps the
     // install status they wrote ("decline") for the package's next run; a
@@ -286,13 +277,13 @@ int run(HINSTANCE instance) {
             CloseInstallationFlag();
             return 0;
         case WizardOutcome::Failed:
-            return cleanUp(-1);
+            return CleanUpInstallRun(-1);
         case WizardOutcome::Install:
             break;
         }
         if (!AppendToBothLines(v.firstCommandLine, v.secondCommandLine, kLineCapacity,
                                " SKIPLICENSE=1 PROG=0 ENDDIALOG=0"))
-            return cleanUp(-1);
+            return CleanUpInstallRun(-1);
     }
 
     // Step 14. Nothing has been installed yet: a failure here is no success.
@@ -300,19 +291,19 @@ int run(HINSTANCE instance) {
     if (cleared != 0) {
         TDS_LOG_INFO(kFunction, "initial ClearMSIStatus() failed.  Return Code: %d, ErrorCode: %d",
                      static_cast<int>(cleared), static_cast<int>(GetLastError()));
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
     }
     if (v.installDir[0] != '\0' &&
         (!AppendInstallDirProperty(v.firstCommandLine, kLineCapacity, v.installDir) ||
          !AppendInstallDirProperty(v.secondCommandLine, kLineCapacity, v.installDir)))
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
 
     // Step 15.
     TDS_LOG_INFO(kFunction, "szOnlyFirstCommandLine = %s\nszExecutableNameCommand = %s\n", v.firstCommandLine,
                  v.secondCommandLine);
     if (ExportInstallConfig(instance) != 0) {
         TDS_LOG_INFO(kFunction, "Error occurred while exporting configuration settings. Exiting installer.");
-        return cleanUp(-80);
+        return CleanUpInstallRun(-80);
     }
 
     // Step 16.
@@ -407,7 +398,7 @@ int run(HINSTANCE instance) {
         RemoveKessaMetrics();
 
     // Step 21.
-    return cleanUp(v.result);
+    return CleanUpInstallRun(v.result);
 }
 
 }  // namespace
@@ -422,6 +413,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         TDS_LOG_UNKNOWN_EXCEPTION(kFunction);
     }
     // Nothing here may escape: an unexpected failure still releases the lock
-    // and reports a failure, never success.
-    return cleanUp(-1);
+    // and reports a failure, never success. Before the lock was taken the
+    // registry values are another install's, and the clean-up leaves them.
+    return CleanUpInstallRun(-1);
 }
