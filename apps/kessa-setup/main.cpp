@@ -1,8 +1,9 @@
 // kessa-setup: installs the runtime it carries (resource 103) through
 // msiexec, then the auto-update package (resource 105), and reports the run.
 // One pass from top to bottom on the main thread; the exit code is the last
-// msiexec run's, or one of ours (-80 configuration, -1 lock or refused
-// reinstall, -3 no msiexec, 1 no package).
+// msiexec run's, or one of ours (-80 configuration, -1 lock, refused
+// reinstall or a welcome page that cannot be shown, -3 no msiexec, 1 no
+// package).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -86,16 +87,6 @@ void sendPing(const RunValues& v, int installResult, int auResult, const char* d
                     installResult, auResult, v.installedAUVersion, kPackagedAUVersion, nullptr, nullptr, nullptr,
                     nullptr, nullptr, deployStatus, static_cast<int32_t>(statusError),
                     static_cast<int32_t>(extendedError));
-}
-
-// The values the package and this run leave in the registry go again.
-int cleanUp(int result) {
-    DeleteTolvaSoftSubkey("SilentInstall");
-    SetInstallStatus(nullptr);
-    SetPolicyValue(nullptr, "VisitorId", nullptr);
-    SetPolicyValue(nullptr, "Method", nullptr);
-    CloseInstallationFlag();
-    return result;
 }
 
 // Reads the switches and values of the run from the loaded configuration.
@@ -248,14 +239,15 @@ int run(HINSTANCE instance) {
     }
     if (!v.launchedFromVindel && !SetInstallationFlag())
         return -1;
+    ClaimInstallRun();
     SetInstallStatus(nullptr);
 
     // Step 10.
     if (!GetMsiFilePath(v.msiPath, is64BitSystem))
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
     TDS_LOG_INFO(kFunction, "Wrapper: Extract MSI ...");
     if (!ExtractResourceToFile(instance, kRuntimePackageId, kPackageType, v.msiPath))
-        return cleanUp(1);
+        return CleanUpInstallRun(1);
 
     // Step 11.
     char options[256] = "";
@@ -269,10 +261,11 @@ int run(HINSTANCE instance) {
     if ((v.silent && !AppendBounded(v.msiOptions, sizeof v.msiOptions, " /qn")) ||
         !BuildInstallCommandLines(v.msiexecPath, v.msiPath, v.msiOptions, v.transformOption.c_str(),
                                   v.firstCommandLine, v.secondCommandLine, kLineCapacity))
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
 
     // Step 13. Leaving the pages ends the process with 0 and keeps the
-    // install status they wrote ("decline") for the package's next run.
+    // install status they wrote ("decline") for the package's next run; a
+    // welcome page that could not be shown installs nothing and ends with -1.
     if (!v.silent) {
         switch (RunInstallWizard(ui::GetSetupPages(), GetActiveWindow(), v.launchedFromVindel, v.installDir,
                                  sizeof v.installDir)) {
@@ -283,12 +276,14 @@ int run(HINSTANCE instance) {
             sendPing(v, -20, -99, nullptr, 0, 0);
             CloseInstallationFlag();
             return 0;
+        case WizardOutcome::Failed:
+            return CleanUpInstallRun(-1);
         case WizardOutcome::Install:
             break;
         }
         if (!AppendToBothLines(v.firstCommandLine, v.secondCommandLine, kLineCapacity,
                                " SKIPLICENSE=1 PROG=0 ENDDIALOG=0"))
-            return cleanUp(-1);
+            return CleanUpInstallRun(-1);
     }
 
     // Step 14. Nothing has been installed yet: a failure here is no success.
@@ -296,19 +291,19 @@ int run(HINSTANCE instance) {
     if (cleared != 0) {
         TDS_LOG_INFO(kFunction, "initial ClearMSIStatus() failed.  Return Code: %d, ErrorCode: %d",
                      static_cast<int>(cleared), static_cast<int>(GetLastError()));
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
     }
     if (v.installDir[0] != '\0' &&
         (!AppendInstallDirProperty(v.firstCommandLine, kLineCapacity, v.installDir) ||
          !AppendInstallDirProperty(v.secondCommandLine, kLineCapacity, v.installDir)))
-        return cleanUp(-1);
+        return CleanUpInstallRun(-1);
 
     // Step 15.
     TDS_LOG_INFO(kFunction, "szOnlyFirstCommandLine = %s\nszExecutableNameCommand = %s\n", v.firstCommandLine,
                  v.secondCommandLine);
     if (ExportInstallConfig(instance) != 0) {
         TDS_LOG_INFO(kFunction, "Error occurred while exporting configuration settings. Exiting installer.");
-        return cleanUp(-80);
+        return CleanUpInstallRun(-80);
     }
 
     // Step 16.
@@ -403,7 +398,7 @@ int run(HINSTANCE instance) {
         RemoveKessaMetrics();
 
     // Step 21.
-    return cleanUp(v.result);
+    return CleanUpInstallRun(v.result);
 }
 
 }  // namespace
@@ -418,6 +413,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         TDS_LOG_UNKNOWN_EXCEPTION(kFunction);
     }
     // Nothing here may escape: an unexpected failure still releases the lock
-    // and reports a failure, never success.
-    return cleanUp(-1);
+    // and reports a failure, never success. Before the lock was taken the
+    // registry values are another install's, and the clean-up leaves them.
+    return CleanUpInstallRun(-1);
 }

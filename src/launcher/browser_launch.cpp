@@ -221,13 +221,13 @@ void LaunchIE() {
 void BrowserRestart() {
     bool restartIE = false;
     if (vendorValueExists("IERESTART")) {
-        DeleteTolvaSoftValue("IERESTART");
+        DeleteRegValueOfStringType("IERESTART", kTolvaSoftKey);
         TDS_LOG_INFO("BrowserRestart", "%s", "The IE browser will be closed");
         CloseProcessesByName("iexplore.exe", false);
         restartIE = IsRunning32Bit();
     }
     if (vendorValueExists("FIREFOXRESTART")) {
-        DeleteTolvaSoftValue("FIREFOXRESTART");
+        DeleteRegValueOfStringType("FIREFOXRESTART", kTolvaSoftKey);
         TDS_LOG_INFO("BrowserRestart", "%s", "The Firefox browser will be closed");
         CloseProcessesByName("firefox.exe", true);
         if (IsRunning32Bit()) {

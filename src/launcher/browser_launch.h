@@ -17,8 +17,9 @@ void LaunchFirefox();
 void LaunchIE();
 
 // For the vendor values IERESTART and FIREFOXRESTART that the package left:
-// deletes each, closes that browser, and on a 32-bit system starts it again
-// with the verify page. Without the values nothing happens.
+// deletes each (in the registry view it was read from), closes that browser,
+// and on a 32-bit system starts it again with the verify page. Without the
+// values nothing happens.
 void BrowserRestart();
 
 // The install folder of a Netscape-family browser: 0 Netscape 6, 1 Mozilla

@@ -3,12 +3,32 @@
 #include "foundation/logger.h"
 #include "foundation/tstrings.h"
 
+namespace {
+
+// The welcome page's answer as the wizard's end, or Install to go on. Only
+// Cancel is a decline: a page that never showed accepted nothing, and the
+// licence it carries was never offered.
+WizardOutcome welcomeOutcome(ui::PageResult answer) {
+    if (answer == ui::PageResult::Next)
+        return WizardOutcome::Install;
+    if (answer == ui::PageResult::Failed) {
+        TDS_LOG_ERROR("RunInstallWizard", "The welcome page could not be shown");
+        return WizardOutcome::Failed;
+    }
+    return WizardOutcome::Declined;
+}
+
+}  // namespace
+
 WizardOutcome RunInstallWizard(ui::SetupPages& pages, HWND parent, bool launchedFromVindel, char* installDir,
                                size_t capacity) {
     using ui::PageResult;
     bool changeFolder = false;
-    if (!launchedFromVindel && pages.welcome(parent, changeFolder) != PageResult::Next)
-        return WizardOutcome::Declined;
+    if (!launchedFromVindel) {
+        const WizardOutcome welcome = welcomeOutcome(pages.welcome(parent, changeFolder));
+        if (welcome != WizardOutcome::Install)
+            return welcome;
+    }
     for (;;) {
         if (!changeFolder && !launchedFromVindel)
             return WizardOutcome::Install;
@@ -21,7 +41,8 @@ WizardOutcome RunInstallWizard(ui::SetupPages& pages, HWND parent, bool launched
             return WizardOutcome::Install;
         }
         changeFolder = true;
-        if (pages.welcome(parent, changeFolder) != PageResult::Next)
-            return WizardOutcome::Declined;
+        const WizardOutcome welcome = welcomeOutcome(pages.welcome(parent, changeFolder));
+        if (welcome != WizardOutcome::Install)
+            return welcome;
     }
 }

@@ -8,7 +8,17 @@
 #include "foundation/logger.h"
 #include "foundation/tds_error.h"
 #include "foundation/tstrings.h"
+#include "launcher/installation_lock.h"
+#include "launcher/policy_registry.h"
 #include "launcher/ui/dialog_impl.h"
+#include "launcher/vendor_registry.h"
+
+namespace {
+
+// Only the main thread runs the flow.
+bool gInstallRunClaimed = false;
+
+}  // namespace
 
 std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity) {
     if (capacity <= 0)
@@ -25,6 +35,20 @@ std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity) {
 
 bool IsInstallSuccess(int msiexecResult) {
     return msiexecResult == 0 || msiexecResult == 3010 || msiexecResult == 1641;
+}
+
+void ClaimInstallRun() { gInstallRunClaimed = true; }
+
+int CleanUpInstallRun(int result) {
+    if (gInstallRunClaimed) {
+        DeleteTolvaSoftSubkey("SilentInstall");
+        SetInstallStatus(nullptr);
+        SetPolicyValue(nullptr, "VisitorId", nullptr);
+        SetPolicyValue(nullptr, "Method", nullptr);
+        gInstallRunClaimed = false;
+    }
+    CloseInstallationFlag();
+    return result;
 }
 
 uint16_t ChooseUiLanguage() {

@@ -22,6 +22,18 @@ std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity);
 // answers 3010 and 1641.
 bool IsInstallSuccess(int msiexecResult);
 
+// Marks the running install as this run's: called once the run holds the
+// installation lock, or runs under the kit launcher, whose lock covers it.
+void ClaimInstallRun();
+
+// The end of a runtime launcher run. Once the run is claimed, deletes what an
+// install leaves in the registry (the vendor subkey "SilentInstall", the
+// vendor value "InstallStatus", the Policy values "VisitorId" and "Method")
+// and ends the claim; before that it deletes none of them, as they may belong
+// to another launcher's install that runs now. Releases the installation lock
+// when this process holds it. Answers result.
+int CleanUpInstallRun(int result);
+
 // The UI language of the run: the user's preferred supported locale (English
 // when the system cannot say), replaced by the configuration's /lang when that
 // names a supported one. Also makes it the thread's UI language and locale

@@ -220,10 +220,9 @@ int CheckReinstallCase(bool staticInstall, bool silent) {
         if ((!IsStaticModeInstalled(version, bits == 64) || staticInstall) &&
             check(version, bits, bits == 64, silent) != 1)
             return 1;
-        if (silent)
-            return -1;
-        if (showBox(kIdsReinstallRefused, kIdsReinstallCaption) == IDOK)
-            (gHooks.exitProcess ? gHooks.exitProcess : ExitProcess)(0);
+        // Refused: nothing gets installed, so OK on the box is no success either.
+        if (!silent)
+            showBox(kIdsReinstallRefused, kIdsReinstallCaption);
         return -1;
     }
     if (!silent)

@@ -16,8 +16,8 @@ enum : unsigned {
 };
 
 // 1: go on with the install; 0: stop with exit code 0 (a newer build of this
-// version is installed); negative: stop with exit code -1 (reinstall refused).
-// An interactive refusal confirmed with OK ends the process with exit code 0.
+// version is installed); negative: stop with exit code -1 (reinstall refused,
+// silently or after the refusal box, whatever the box answered).
 int CheckReinstallCase(bool staticInstall, bool silent);
 
 // 1 when the current version's runtime key exists; its version text then goes

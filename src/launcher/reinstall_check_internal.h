@@ -1,5 +1,5 @@
 #pragma once
-// Test hooks of the pre-checks: the boxes, the process end and the uninstaller.
+// Test hooks of the pre-checks: the boxes and the uninstaller.
 
 #include <windows.h>
 
@@ -8,13 +8,11 @@
 namespace reinstall_check_internal {
 
 typedef int (*MessageBoxFn)(const char* text, const char* caption, UINT type);
-typedef void (*ExitProcessFn)(UINT code);
 typedef int (*UninstallFn)(const char* productCode, const char* versionText, bool quiet, const char* extraArguments);
 typedef int (*CheckUninstallFn)(const char* version, int bits, bool is64Bit, bool silent);
 
 struct Hooks {
     MessageBoxFn messageBox = nullptr;
-    ExitProcessFn exitProcess = nullptr;
     UninstallFn uninstall = nullptr;
     CheckUninstallFn checkGuidAndUninstall = nullptr;
     // 0: the system decides; 32 or 64 stands for IsRunning32Bit.

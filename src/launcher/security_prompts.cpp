@@ -239,9 +239,9 @@ void ProcessSetupCompleteData(const SetupCompleteData& record, const std::string
         actions.restart();
     } else {
         if (record.ieRestart)
-            DeleteTolvaSoftValue("IERESTART");
+            DeleteRegValueOfStringType("IERESTART", kTolvaSoftKey);
         if (record.firefoxRestart)
-            DeleteTolvaSoftValue("FIREFOXRESTART");
+            DeleteRegValueOfStringType("FIREFOXRESTART", kTolvaSoftKey);
     }
     if (!record.showVerifyText)
         return;

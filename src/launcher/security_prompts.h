@@ -77,7 +77,8 @@ bool ShowDialogs(const std::vector<IDialog*>& panes);
 void ProcessRestoreSecurityData(const std::string& home, bool restoreChecked);
 
 // Restarts the browsers when a restart is pending and wanted (otherwise
-// removes the vendor restart values that are set), then opens the verify
+// removes the vendor restart values that are set, each in the registry view
+// it was read from), then opens the verify
 // page when record asks for it, in the browser that method names ("tchrome",
 // "txpi", "tcab", any case) or else the default browser.
 void ProcessSetupCompleteData(const SetupCompleteData& record, const std::string& method);

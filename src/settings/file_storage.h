@@ -39,25 +39,37 @@ std::string systemSettingsPath();
 // ("rb" or "r"); null when it cannot be opened.
 FILE* openForRead(const SettingsPath& path, const char* mode);
 
-// Reopens an open stream of the file for writing in text mode, truncating it.
-// The stream passed in is consumed whatever happens; the answer is the new
-// stream or null (the caller reports 304).
-FILE* reopenForWrite(const SettingsPath& path, FILE* stream);
-
 // Creates the file, which must not exist, with the protected access list and
 // no sharing; answers a runtime-library descriptor that writes bytes
 // untranslated, or -1 when any step fails.
 int createProtectedFile(const SettingsPath& path);
 
-// Writes through a text-mode stream (each LF stored as CR LF); true when the
-// whole text was taken.
-bool writeTextStream(FILE* stream, const std::string& text);
+// Creates the file, which must not exist, with the access list its folder
+// gives and no sharing; answers a descriptor as createProtectedFile does, or
+// -1.
+int createPlainFile(const SettingsPath& path);
 
 // Writes the bytes through the descriptor; true when all were taken.
 bool writeDescriptor(int fd, const std::string& text);
 
+// Forces what the descriptor wrote to the disk; true on success.
+bool commitDescriptor(int fd);
+
 // Closes a descriptor; 0 on success.
 int closeDescriptor(int fd);
+
+// Puts the closed file replacement in the place of path in one step, so path
+// names either its old content or the new one, never a part. An existing file
+// at path (existed) keeps its access list; without one, replacement keeps its
+// own. True on success; on failure path is as it was and replacement is still
+// there. A path that names anything but a plain file is never replaced.
+bool replaceFile(const SettingsPath& path, const SettingsPath& replacement, bool existed);
+
+// Deletes the file; true when it is gone (also when there was none).
+bool removeFile(const SettingsPath& path);
+
+// The id of the running process.
+unsigned long currentProcessId();
 
 // ---- Portable operations on top of them ----
 
@@ -84,6 +96,7 @@ public:
     DescriptorHolder& operator=(const DescriptorHolder&) = delete;
     int get() const { return fd_; }
     int release() { int fd = fd_; fd_ = -1; return fd; }
+    void reset(int fd) { if (fd_ != -1) closeDescriptor(fd_); fd_ = fd; }
 
 private:
     int fd_;
@@ -96,11 +109,25 @@ constexpr size_t kMaxFileBytes = 1048576;
 // (read error), 315 (kMaxFileBytes or more), 314 (not plain text).
 std::string readSettingsFile(const SettingsPath& path);
 
-// Writes an export: creates missing parent folders (311), truncates and
-// rewrites an existing file in text mode (CR LF line ends) or creates a new
-// protected file written as given (LF); 304 when it cannot be opened or
-// created, 306 when the write, flush or close fails. What was written before
-// a failure stays in the file.
+// Writes an export: creates missing parent folders (311), writes the whole
+// text to a new file beside the target and then puts that file in the
+// target's place (replaceFile). An existing file gets CR LF line ends, as a
+// text-mode rewrite gives them, and keeps its access list; a new file gets the
+// text as given (LF) and the protected access list. 304 when the file beside
+// it cannot be created or the target cannot be replaced, 306 when the write,
+// flush or close fails. After a failure an existing file is as it was, byte
+// for byte, and the file beside it is gone.
 void writeSettingsFile(const SettingsPath& path, const std::string& text);
+
+// ---- Test seam ----
+
+// Writes a settings file's content through a descriptor; true when all of it
+// was taken.
+typedef bool (*ContentWriter)(int fd, const std::string& text);
+
+// Replaces the writer of writeSettingsFile (writeDescriptor); null puts it
+// back. A writer that stores part of the text and answers false is a disk that
+// fills up during the write.
+void setContentWriterForTesting(ContentWriter writer);
 
 }  // namespace settings_impl

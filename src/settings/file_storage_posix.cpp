@@ -1,8 +1,6 @@
 // The native stand-in of the file layer, so the library and its tests run
 // under the sanitizers on Linux. A drive "X:" names the root folder ("C:/tmp/a"
-// is /tmp/a), the current directory is presented under "C:", and the
-// rewrite of an existing file stores each LF as CR LF, as a text-mode stream
-// does on Windows.
+// is /tmp/a) and the current directory is presented under "C:".
 
 #include "settings/file_storage.h"
 
@@ -127,32 +125,32 @@ FILE* openForRead(const SettingsPath& path, const char* mode) {
     return std::fopen(native.c_str(), mode);
 }
 
-// glibc's freopen keeps the stream's memory when the reopen fails; closing
-// and opening again has the same effect without that.
-FILE* reopenForWrite(const SettingsPath& path, FILE* stream) {
-    std::fclose(stream);
-    return std::fopen(nativePath(path).c_str(), "w");
-}
-
 int createProtectedFile(const SettingsPath& path) {
     return open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
 }
 
-bool writeTextStream(FILE* stream, const std::string& text) {
-    std::string translated;
-    translated.reserve(text.size() + text.size() / 8);
-    for (char c : text) {
-        if (c == '\n') translated += '\r';
-        translated += c;
-    }
-    return std::fwrite(translated.data(), 1, translated.size(), stream) == translated.size();
-}
+int createPlainFile(const SettingsPath& path) { return createProtectedFile(path); }
 
 bool writeDescriptor(int fd, const std::string& text) {
     const ssize_t written = write(fd, text.data(), text.size());
     return written >= 0 && static_cast<size_t>(written) == text.size();
 }
 
+bool commitDescriptor(int fd) { return fsync(fd) == 0; }
+
 int closeDescriptor(int fd) { return close(fd); }
+
+// rename() would put a plain file in the place of a device or an empty
+// folder; neither ReplaceFileW nor MoveFileExW does.
+bool replaceFile(const SettingsPath& path, const SettingsPath& replacement, bool) {
+    const std::string target = nativePath(path);
+    struct stat info;
+    if (lstat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return false;
+    return rename(nativePath(replacement).c_str(), target.c_str()) == 0;
+}
+
+bool removeFile(const SettingsPath& path) { return unlink(nativePath(path).c_str()) == 0 || errno == ENOENT; }
+
+unsigned long currentProcessId() { return static_cast<unsigned long>(getpid()); }
 
 }  // namespace settings_impl

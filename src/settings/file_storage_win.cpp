@@ -132,12 +132,6 @@ FILE* openForRead(const SettingsPath& path, const char* mode) {
     return stream;
 }
 
-FILE* reopenForWrite(const SettingsPath& path, FILE* stream) {
-    FILE* reopened = nullptr;
-    // The old stream is closed by the reopen, also when it fails.
-    if (_wfreopen_s(&reopened, asWide(path.wide).c_str(), L"w", stream) != 0) return nullptr;
-    return reopened;
-}
 
 std::vector<BYTE> fileOwnerSid() {
     HandleHolder process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId()));
@@ -177,6 +171,23 @@ std::string protectedFileSddlForOwner(PSID owner) {
     return protectedFileSddl(&groupText);
 }
 
+namespace {
+
+// CreateFileW with CREATE_NEW and no sharing, wrapped in a descriptor; -1 on
+// failure (the handle is closed then).
+int createNewFile(const SettingsPath& path, SECURITY_ATTRIBUTES* attributes) {
+    HandleHolder file(CreateFileW(asWide(path.wide).c_str(), GENERIC_READ | GENERIC_WRITE, 0, attributes, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return -1;
+    // Flags 0: binary, so the bytes reach the file as given.
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), 0);
+    if (fd == -1) return -1;
+    file.release();
+    return fd;
+}
+
+}  // namespace
+
 int createProtectedFile(const SettingsPath& path) {
     try {
         std::vector<BYTE> owner = fileOwnerSid();
@@ -193,22 +204,13 @@ int createProtectedFile(const SettingsPath& path) {
         attributes.nLength = sizeof(attributes);
         attributes.lpSecurityDescriptor = descriptor;
         attributes.bInheritHandle = FALSE;
-        HandleHolder file(CreateFileW(asWide(path.wide).c_str(), GENERIC_READ | GENERIC_WRITE, 0, &attributes,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE) return -1;
-        // Flags 0: binary, so the bytes reach the file as given.
-        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), 0);
-        if (fd == -1) return -1;
-        file.release();
-        return fd;
+        return createNewFile(path, &attributes);
     } catch (...) {
         return -1;
     }
 }
 
-bool writeTextStream(FILE* stream, const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-}
+int createPlainFile(const SettingsPath& path) { return createNewFile(path, nullptr); }
 
 bool writeDescriptor(int fd, const std::string& text) {
     if (text.size() > static_cast<size_t>(INT_MAX)) return false;
@@ -216,6 +218,33 @@ bool writeDescriptor(int fd, const std::string& text) {
     return written >= 0 && static_cast<size_t>(written) == text.size();
 }
 
+bool commitDescriptor(int fd) { return _commit(fd) == 0; }
+
 int closeDescriptor(int fd) { return _close(fd); }
+
+bool replaceFile(const SettingsPath& path, const SettingsPath& replacement, bool existed) {
+    const std::wstring target = asWide(path.wide);
+    const std::wstring source = asWide(replacement.wide);
+    if (existed) {
+        // ReplaceFileW keeps the replaced file's access list, attributes and
+        // creation time; without a backup name every failure leaves it under
+        // its own name.
+        if (ReplaceFileW(target.c_str(), source.c_str(), nullptr, 0, nullptr, nullptr)) return true;
+        // Gone since the existence test: the plain move below puts the file
+        // there.
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    }
+    // A move within the folder keeps the protected access list the file was
+    // created with. The move never replaces a folder.
+    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool removeFile(const SettingsPath& path) {
+    if (DeleteFileW(asWide(path.wide).c_str())) return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+unsigned long currentProcessId() { return GetCurrentProcessId(); }
 
 }  // namespace settings_impl

@@ -382,6 +382,32 @@ TEST_F(KessaSetupWithFakeMsiexec, LockHeldByAnotherInstall) {
     CloseInstallationFlag();
 }
 
+// This very build installed in static mode, and an interactive run without
+// STATIC: the refusal box, and after OK the run ends as refused, since
+// nothing was installed.
+TEST_F(KessaSetupWithFakeMsiexec, InteractiveRefusedReinstall_EndsWithMinusOne) {
+    const std::string versionKey = std::string(kVendorKey) + "\\Tolva Runtime Environment\\" + kRuntimeVersion;
+    const std::string build = TDS_SAMPLE_RUNTIME_BUILD_TEXT;
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, versionKey, "BuildNumber", REG_SZ, build.c_str(),
+                          static_cast<DWORD>(build.size() + 1), KEY_WOW64_64KEY);
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, versionKey + "\\MSI", "MODE", REG_SZ, "S", 2, KEY_WOW64_64KEY);
+    tds_test::FakeMsiexec fake("exit 0\n");
+    testutil::ScratchDir temp("refused");
+    testutil::ChildProcess launcherProcess;
+    ASSERT_TRUE(launcherProcess.start(testutil::quote(launcher()), {{"TMP", temp.path()}, {"TEMP", temp.path()}}));
+    std::string boxes;
+    {
+        DialogCloser closer(launcherProcess.pid(), IDOK);
+        ASSERT_TRUE(launcherProcess.wait(120000)) << closer.titles();
+        boxes = closer.titles();
+    }
+    const std::string log = testutil::readFileText(temp.file("tusched.log"));
+    EXPECT_EQ(boxes, "Unable to Reinstall|") << log;
+    EXPECT_EQ(static_cast<int>(launcherProcess.exitCode()), -1) << log;
+    EXPECT_TRUE(fake.commandLines().empty());
+    EXPECT_FALSE(testutil::fileExists(lockPath()));
+}
+
 TEST_F(KessaSetupWithFakeMsiexec, RunningInstallKeepsItsStatusFromASecondLauncher) {
     ASSERT_EQ(SetInstallationFlag(), 1);
     testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus", REG_SZ, "reinstall", 10, KEY_WOW64_64KEY);

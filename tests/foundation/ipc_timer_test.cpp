@@ -93,6 +93,67 @@ TEST(TimerTest, Destroy_StopsRunningTimerOnRealClock) {
     EXPECT_LT(GetTickCount() - start, 5000u);
 }
 
+// A callback that waits for the test's go, then stops or destroys its own
+// timer. It keeps a handle of its thread, so the test can see that thread end.
+class SelfEndingRunnable : public ipc::Timer::Runnable {
+public:
+    enum class How { StopAndWait, Destroy };
+    explicit SelfEndingRunnable(How how) : how_(how), go_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~SelfEndingRunnable() override {
+        CloseHandle(go_);
+        if (thread)
+            CloseHandle(thread);
+    }
+    void run(ipc::Timer& timer) override {
+        if (!thread)
+            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread, SYNCHRONIZE,
+                            FALSE, 0);
+        ++calls;
+        WaitForSingleObject(go_, 10000);
+        if (how_ == How::Destroy)
+            delete &timer;
+        else
+            timer.stop(true);
+        returned = true;
+    }
+    void go() { SetEvent(go_); }
+    HANDLE thread = nullptr;  // read by the test once run() has returned
+    std::atomic<int> calls{0};
+    std::atomic<bool> returned{false};
+
+private:
+    How how_;
+    HANDLE go_;
+};
+
+TEST(TimerTest, Destroy_FromItsOwnCallbackReturnsAndTheThreadEnds) {
+    FakeClock clock;
+    SelfEndingRunnable callback(SelfEndingRunnable::How::Destroy);
+    new ipc::Timer(&callback, 100, clock);  // the callback deletes it
+    callback.go();
+    ASSERT_TRUE(testutil::waitFor([&] { return callback.returned.load(); }, 10000))
+        << "the destructor waited for the thread it runs on";
+    ASSERT_NE(callback.thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(callback.thread, 10000), WAIT_OBJECT_0);
+    // The thread left at once: no pause, no further call.
+    EXPECT_EQ(callback.calls.load(), 1);
+    EXPECT_TRUE(clock.sleeps().empty());
+}
+
+TEST(TimerTest, StopAndWait_FromItsOwnCallbackReturns) {
+    FakeClock clock;
+    SelfEndingRunnable callback(SelfEndingRunnable::How::StopAndWait);
+    auto* timer = new ipc::Timer(&callback, 100, clock);
+    callback.go();
+    if (!testutil::waitFor([&] { return callback.returned.load(); }, 10000)) {
+        // The thread waits for itself; destroying the timer would wait too.
+        FAIL() << "stop(true) waited for the thread it runs on";
+    }
+    delete timer;
+    EXPECT_EQ(callback.calls.load(), 1);
+    EXPECT_EQ(clock.sleeps(), (std::vector<uint32_t>{100}));
+}
+
 bool isGuidText(const std::string& s) {
     if (s.size() != 36)
         return false;

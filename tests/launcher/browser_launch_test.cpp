@@ -95,9 +95,9 @@ void setText(const std::string& key, const char* name, const std::string& text, 
     testutil::setRawValue(HKEY_LOCAL_MACHINE, key, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
-bool vendorValueExists(const char* name) {
+bool vendorValueExists(const char* name, REGSAM view = 0) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
@@ -342,6 +342,31 @@ INSTANTIATE_TEST_SUITE_P(Systems, Restart, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "System32Bit" : "System64Bit");
                          });
+
+// Flags read from the 32-bit view (no 64-bit vendor key) go from that view,
+// or every later install would close the browsers again.
+TEST_F(BrowserLaunch, BrowserRestart_FlagsFoundInThe32BitViewAreDeletedThere) {
+    testutil::ScopedRegBackup vendor32(HKEY_LOCAL_MACHINE, kVendor, KEY_WOW64_32KEY);
+    vendor32.clear();
+    registry_view_internal::setRunning32BitForTesting(0);
+    registerFirefox();
+    for (const char* name : {"IERESTART", "FIREFOXRESTART"})
+        testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendor, name, REG_SZ, "1", 2, KEY_WOW64_32KEY);
+    auto firefox = startBrowser("firefox");
+
+    BrowserRestart();
+    ASSERT_TRUE(firefox->wait(10000));
+    EXPECT_TRUE(log_.contains("The IE browser will be closed"));
+    EXPECT_FALSE(vendorValueExists("IERESTART", KEY_WOW64_32KEY));
+    EXPECT_FALSE(vendorValueExists("FIREFOXRESTART", KEY_WOW64_32KEY));
+
+    auto again = startBrowser("firefox");
+    BrowserRestart();
+    const std::string text = log_.text();
+    const std::string closed = "The Firefox browser will be closed";
+    EXPECT_EQ(text.find(closed), text.rfind(closed)) << "a later run closed the browser again";
+    EXPECT_FALSE(again->wait(0));
+}
 
 TEST_F(BrowserLaunch, BrowserRestart_WithoutTheValuesLeavesBrowsersRunning) {
     registerFirefox();

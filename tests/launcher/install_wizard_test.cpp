@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/log_capture.h"
+
 namespace {
 
 using ui::PageResult;
@@ -66,6 +68,7 @@ class RunInstallWizardTest : public ::testing::TestWithParam<WizardCase> {};
 
 TEST_P(RunInstallWizardTest, RunInstallWizard_Sequence) {
     const WizardCase& c = GetParam();
+    testutil::LogCapture log;
     ScriptedPages pages;
     pages.script.assign(c.script.begin(), c.script.end());
     char installDir[2048] = "C:\\Configured";
@@ -73,6 +76,16 @@ TEST_P(RunInstallWizardTest, RunInstallWizard_Sequence) {
     EXPECT_EQ(pages.shown, c.shown);
     EXPECT_EQ(std::string(installDir), c.installDir);
     EXPECT_TRUE(pages.script.empty()) << "pages the wizard did not show";
+    // A welcome page that could not be shown is a failure, told as one.
+    const std::string text = log.text();
+    const size_t failed = text.find("The welcome page could not be shown");
+    EXPECT_EQ(failed != std::string::npos, c.outcome == WizardOutcome::Failed) << text;
+    if (failed != std::string::npos) {
+        const size_t start = text.rfind('\n', failed);
+        const std::string line = text.substr(start == std::string::npos ? 0 : start + 1,
+                                             text.find('\n', failed) - (start == std::string::npos ? 0 : start + 1));
+        EXPECT_NE(line.find("ERROR"), std::string::npos) << line;
+    }
 }
 
 const PageResult kNext = PageResult::Next, kCancel = PageResult::Cancel, kBack = PageResult::Back,
@@ -85,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"welcome(clear)"}, "C:\\Configured"},
         WizardCase{"WelcomeCancelled", false, {{kCancel}}, WizardOutcome::Declined, {"welcome(clear)"},
                    "C:\\Configured"},
-        WizardCase{"WelcomeFailed", false, {{kFailed}}, WizardOutcome::Declined, {"welcome(clear)"},
+        WizardCase{"WelcomeFailed", false, {{kFailed}}, WizardOutcome::Failed, {"welcome(clear)"},
                    "C:\\Configured"},
         WizardCase{"FolderChosen", false, {{kNext, true}, {kNext, false, "D:\\Apps\\Tolva"}},
                    WizardOutcome::Install, {"welcome(clear)", "folder(back)"}, "D:\\Apps\\Tolva"},
@@ -100,6 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         WizardCase{"BackThenWelcomeCancelled", false, {{kNext, true}, {kBack}, {kCancel}},
                    WizardOutcome::Declined, {"welcome(clear)", "folder(back)", "welcome(checked)"},
                    "C:\\Configured"},
+        WizardCase{"BackThenWelcomeFailed", false, {{kNext, true}, {kBack}, {kFailed}}, WizardOutcome::Failed,
+                   {"welcome(clear)", "folder(back)", "welcome(checked)"}, "C:\\Configured"},
         WizardCase{"FolderFailedKeepsDefault", false, {{kNext, true}, {kFailed}}, WizardOutcome::Install,
                    {"welcome(clear)", "folder(back)"}, "C:\\Configured"},
         WizardCase{"FromKitFolderOnly", true, {{kNext, false, "F:\\Kit"}}, WizardOutcome::Install,

@@ -1,5 +1,8 @@
-# The install command lines and the auto-update install.
+# The install command lines, the auto-update install and the end of a run.
 if(WIN32)
+  tds_add_test(launcher_run_test SOURCES launcher_run_test.cpp LIBS launcher test_common
+               DEPENDS launcher_lock_helper
+               RESOURCE_LOCK registry-hklm-tolvasoft registry-tolva-update-policy installation-flag)
   tds_add_test(launcher_command_lines_test SOURCES install_command_lines_test.cpp LIBS launcher test_common)
   tds_add_test(launcher_auto_update_test SOURCES auto_update_install_test.cpp auto_update_carrier.rc
                LIBS launcher test_common DEPENDS fake_msiexec cmdline_logger

@@ -1,6 +1,6 @@
 // Same-version, build and family checks against runtime keys seeded in the
-// prefix's registry; the refusal boxes, the process end and the uninstaller
-// are scripted, and the real uninstaller runs the msiexec stand-in.
+// prefix's registry; the refusal boxes and the uninstaller are scripted, and
+// the real uninstaller runs the msiexec stand-in.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -29,17 +29,12 @@ struct Script {
     std::vector<std::string> boxes;  // "text id/caption id"
     std::vector<std::string> checks;
     int checkAnswer = 0;
-    int exits = 0;
 } gScript;
 
 int scriptedBox(const char* text, const char* caption, UINT type) {
     EXPECT_EQ(type, static_cast<UINT>(MB_ICONERROR));
     gScript.boxes.push_back(std::string(caption) + "|" + text);
     return IDOK;
-}
-void scriptedExit(UINT code) {
-    EXPECT_EQ(code, 0u);
-    ++gScript.exits;
 }
 int scriptedCheck(const char* version, int bits, bool is64Bit, bool silent) {
     gScript.checks.push_back(std::string(version) + "/" + std::to_string(bits) + (is64Bit ? "/64" : "/32") +
@@ -55,7 +50,6 @@ protected:
         gScript = Script();
         reinstall_check_internal::Hooks hooks;
         hooks.messageBox = scriptedBox;
-        hooks.exitProcess = scriptedExit;
         hooks.checkGuidAndUninstall = scriptedCheck;
         reinstall_check_internal::setHooksForTesting(hooks);
     }
@@ -76,7 +70,6 @@ struct ReinstallCase {
     int expected;
     bool checkRuns;
     const char* box;  // caption of the box shown, or null
-    int exits;
 };
 
 class CheckReinstallCaseTest : public PreCheckTest, public ::testing::WithParamInterface<ReinstallCase> {};
@@ -102,7 +95,6 @@ TEST_P(CheckReinstallCaseTest, CheckReinstallCase_Decides) {
     } else {
         EXPECT_TRUE(gScript.boxes.empty());
     }
-    EXPECT_EQ(gScript.exits, c.exits);
 }
 
 const std::string kSame = std::to_string(kCurrentRuntimeBuild);
@@ -112,21 +104,21 @@ const std::string kNewer = std::to_string(kCurrentRuntimeBuild + 1) + "-rc";
 INSTANTIATE_TEST_SUITE_P(
     Cases, CheckReinstallCaseTest,
     ::testing::Values(
-        ReinstallCase{"NotInstalled", "", nullptr, false, true, 0, 1, false, nullptr, 0},
-        ReinstallCase{"SameBuildUninstalled", kSame.c_str(), "N", false, true, 0, 1, true, nullptr, 0},
-        ReinstallCase{"OlderBuildNoMode", kOlder.c_str(), nullptr, false, false, 0, 1, true, nullptr, 0},
-        ReinstallCase{"UninstallFailedOtherwise", kSame.c_str(), "N", false, true, 1603, 1, true, nullptr, 0},
-        ReinstallCase{"UninstallAnsweredOne", kSame.c_str(), "N", false, true, 1, -1, true, nullptr, 0},
-        ReinstallCase{"StaticInstalledSilent", kSame.c_str(), "S", false, true, 0, -1, false, nullptr, 0},
-        ReinstallCase{"StaticInstalledLowerCase", kSame.c_str(), "s", false, true, 0, -1, false, nullptr, 0},
+        ReinstallCase{"NotInstalled", "", nullptr, false, true, 0, 1, false, nullptr},
+        ReinstallCase{"SameBuildUninstalled", kSame.c_str(), "N", false, true, 0, 1, true, nullptr},
+        ReinstallCase{"OlderBuildNoMode", kOlder.c_str(), nullptr, false, false, 0, 1, true, nullptr},
+        ReinstallCase{"UninstallFailedOtherwise", kSame.c_str(), "N", false, true, 1603, 1, true, nullptr},
+        ReinstallCase{"UninstallAnsweredOne", kSame.c_str(), "N", false, true, 1, -1, true, nullptr},
+        ReinstallCase{"StaticInstalledSilent", kSame.c_str(), "S", false, true, 0, -1, false, nullptr},
+        ReinstallCase{"StaticInstalledLowerCase", kSame.c_str(), "s", false, true, 0, -1, false, nullptr},
         ReinstallCase{"StaticInstalledInteractive", kSame.c_str(), "S", false, false, 0, -1, false,
-                      "Unable to Reinstall", 1},
-        ReinstallCase{"StaticOverStatic", kSame.c_str(), "S", true, true, 0, 1, true, nullptr, 0},
-        ReinstallCase{"NewerBuildSilent", kNewer.c_str(), "N", false, true, 0, 0, false, nullptr, 0},
+                      "Unable to Reinstall"},
+        ReinstallCase{"StaticOverStatic", kSame.c_str(), "S", true, true, 0, 1, true, nullptr},
+        ReinstallCase{"NewerBuildSilent", kNewer.c_str(), "N", false, true, 0, 0, false, nullptr},
         ReinstallCase{"NewerBuildInteractive", kNewer.c_str(), "N", true, false, 0, 0, false,
-                      "A Newer Version of this Product Already Exists", 0},
-        ReinstallCase{"NoBuildNumberCountsAsNewer", nullptr, "N", false, true, 0, 0, false, nullptr, 0},
-        ReinstallCase{"BuildWithoutDigitsIsZero", "b12", "N", false, true, 0, 1, true, nullptr, 0}),
+                      "A Newer Version of this Product Already Exists"},
+        ReinstallCase{"NoBuildNumberCountsAsNewer", nullptr, "N", false, true, 0, 0, false, nullptr},
+        ReinstallCase{"BuildWithoutDigitsIsZero", "b12", "N", false, true, 0, 1, true, nullptr}),
     [](const ::testing::TestParamInfo<ReinstallCase>& info) { return std::string(info.param.name); });
 
 TEST_F(PreCheckTest, RefusalBox_ShowsTheStringTableText) {

@@ -117,6 +117,16 @@ bool vendorValueExists(const char* name) {
     return found;
 }
 
+// The vendor value in one registry view.
+bool vendorValueInView(const char* name, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return false;
+    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
 void setVendorValue(const char* name) {
     testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendor, name, REG_SZ, "1", 2);
 }
@@ -135,6 +145,7 @@ protected:
         net_internal::setConnectedStateForTesting(&connected);
         registry_view_internal::setRunning32BitForTesting(1);
         vendor_.clear();
+        vendor32_.clear();
         CreateDirectoryA(home_.file("bin").c_str(), nullptr);
         SetEnvironmentVariableA("TDS_STAGER_LOG", stagerLog().c_str());
         SetEnvironmentVariableA("TDS_STAGER_ANSWER", "1");
@@ -180,6 +191,7 @@ protected:
     }
 
     testutil::ScopedRegBackup vendor_{HKEY_LOCAL_MACHINE, kVendor};
+    testutil::ScopedRegBackup vendor32_{HKEY_LOCAL_MACHINE, kVendor, KEY_WOW64_32KEY};
     testutil::ScratchDir home_{"home"};
     testutil::ScratchDir logDir_{"stager"};
     testutil::LogCapture log_;
@@ -435,6 +447,28 @@ INSTANTIATE_TEST_SUITE_P(
         ActionCase{"VerifyWithoutMethod", false, true, false, false, true, "", {"default " + kVerify}, true,
                    true}),
     [](const ::testing::TestParamInfo<ActionCase>& info) { return std::string(info.param.name); });
+
+// A package that writes to the 32-bit view leaves the flags there, and they
+// are read from there when the 64-bit vendor key is missing. Deleted in the
+// 64-bit view only, they would come back at every later install: the restart
+// offered again, ticked, and the user's browser closed again.
+TEST_F(SecurityPromptsTest, RestartDeclined_FlagsFoundInThe32BitViewAreDeletedThere) {
+    for (const char* name : {"IERESTART", "FIREFOXRESTART"})
+        testutil::setRawValue(HKEY_LOCAL_MACHINE, kVendor, name, REG_SZ, "1", 2, KEY_WOW64_32KEY);
+    SetupCompleteData record;
+    InitSetupCompleteData(record, false, false, false, 0);
+    ASSERT_TRUE(record.restartBrowser);
+    ASSERT_TRUE(record.ieRestart && record.firefoxRestart);
+    record.restartNow = false;  // the user clears the restart box
+    ProcessSetupCompleteData(record, "");
+    EXPECT_TRUE(g_browser.empty());
+    for (const char* name : {"IERESTART", "FIREFOXRESTART"})
+        EXPECT_FALSE(vendorValueInView(name, KEY_WOW64_32KEY)) << name;
+
+    SetupCompleteData next;
+    InitSetupCompleteData(next, false, false, false, 0);
+    EXPECT_FALSE(next.restartBrowser) << "the next install offers the restart again";
+}
 
 // --- the TEST_FINAL_DIALOG entry ---------------------------------------------
 

@@ -11,7 +11,7 @@ endif()
 # The launcher's pages: the page sequence with scripted answers, and the real
 # pages under Xvfb (the welcome page writes InstallStatus on cancel).
 if(WIN32)
-  tds_add_test(launcher_install_wizard_test SOURCES install_wizard_test.cpp LIBS launcher)
+  tds_add_test(launcher_install_wizard_test SOURCES install_wizard_test.cpp LIBS launcher test_common)
   tds_add_test(launcher_setup_pages_test SOURCES setup_pages_test.cpp
                LIBS launcher test_common
                SCREEN RESOURCE_LOCK registry-hklm-tolvasoft

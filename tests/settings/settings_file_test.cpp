@@ -3,15 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "settings/file_storage.h"
 #include "settings_api_fixture.h"
 #include "settings_test_files.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -210,19 +215,96 @@ TEST_F(SettingsFileTest, Export_PathFailures) {
     EXPECT_EQ(304, exportTo(c, folder_.path()));
 }
 
-// A full device accepts the buffered write and fails when the stream is
-// flushed at close: the export must not answer success. The check runs in
-// the native build, where /dev/full is such a device; the write path it
-// covers is the same portable code on Windows. Wine's Z:\dev\full does not
-// fail its writes, so there is no such device under Wine.
-TEST_F(SettingsFileTest, Export_FlushFailureIs306) {
+// The names in a folder, sorted; "." and ".." left out.
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
 #ifdef _WIN32
-    GTEST_SKIP() << "no failing device under Wine";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 #else
-    if (!settings_test::fileExists("C:/dev/full")) GTEST_SKIP() << "no /dev/full";
+    std::string native = folder.substr(2);  // "C:/tmp/x" is /tmp/x
+    DIR* dir = opendir(native.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+#endif
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Stores the first half of the text and fails: a disk that fills up while
+// the export writes.
+bool halfThenDiskFull(int fd, const std::string& text) {
+    settings_impl::writeDescriptor(fd, text.substr(0, text.size() / 2));
+    return false;
+}
+
+class ContentWriterOverride {
+public:
+    explicit ContentWriterOverride(settings_impl::ContentWriter writer) {
+        settings_impl::setContentWriterForTesting(writer);
+    }
+    ~ContentWriterOverride() { settings_impl::setContentWriterForTesting(nullptr); }
+    ContentWriterOverride(const ContentWriterOverride&) = delete;
+    ContentWriterOverride& operator=(const ContentWriterOverride&) = delete;
+};
+
+// An administrator's settings must survive an export that cannot finish:
+// the launchers end on the failure, and nothing else would put them back.
+TEST_F(SettingsFileTest, Export_FailedPartWayLeavesTheOldFileAsItWas) {
+    const std::string path = folder_.file("tolva.settings.cfg");
+    const std::string before = "AUTO_UPDATE=Disable\r\nEULA=Enable\r\n";
+    writeBytes(path, before);
     settings_context* c = newContext();
-    ASSERT_EQ(0, importText(c, "A=1"));
-    EXPECT_EQ(306, exportTo(c, "C:/dev/full"));
+    ASSERT_EQ(0, importText(c, "AUTO_UPDATE=Enable\nEULA=Enable\nWEB_ANALYTICS=Disable"));
+    {
+        ContentWriterOverride full(&halfThenDiskFull);
+        EXPECT_EQ(306, exportTo(c, path));
+        EXPECT_EQ(306, exportTo(c, folder_.file("new.cfg")));
+    }
+    EXPECT_EQ(before, readBytes(path));
+    // Neither a cut new file nor the file written beside the old one stays.
+    EXPECT_EQ(std::vector<std::string>{"tolva.settings.cfg"}, namesIn(folder_.path()));
+
+    ASSERT_EQ(0, exportTo(c, path));
+    EXPECT_EQ("AUTO_UPDATE=Enable\r\nEULA=Enable\r\nWEB_ANALYTICS=Disable\r\n", readBytes(path));
+    EXPECT_EQ(std::vector<std::string>{"tolva.settings.cfg"}, namesIn(folder_.path()));
+}
+
+// The same with a real limit: natively a file-size limit makes the system
+// take only part of the write, as a full disk does. There is no such limit
+// for a program under Wine.
+TEST_F(SettingsFileTest, Export_FileSizeLimitReachedPartWayIs306AndKeepsTheOldFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no file-size limit under Wine";
+#else
+    const std::string path = folder_.file("limited.cfg");
+    const std::string before = "A=old\r\n";
+    writeBytes(path, before);
+    settings_context* c = newContext();
+    ASSERT_EQ(0, importText(c, "A=a value longer than the limit\nB=2"));
+    rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    // Past the limit the system sends SIGXFSZ; ignored, the write is short.
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 16;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+    const int32_t status = exportTo(c, path);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(306, status);
+    EXPECT_EQ(before, readBytes(path));
+    EXPECT_EQ(std::vector<std::string>{"limited.cfg"}, namesIn(folder_.path()));
 #endif
 }
 
