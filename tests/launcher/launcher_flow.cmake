@@ -2,7 +2,8 @@
 if(WIN32)
   tds_add_test(launcher_run_test SOURCES launcher_run_test.cpp LIBS launcher test_common
                DEPENDS launcher_lock_helper
-               RESOURCE_LOCK registry-hklm-tolvasoft registry-tolva-update-policy installation-flag)
+               RESOURCE_LOCK registry-hklm-tolvasoft registry-tolva-update-policy installation-flag
+                             user-shell-folders)
   tds_add_test(launcher_command_lines_test SOURCES install_command_lines_test.cpp LIBS launcher test_common)
   tds_add_test(launcher_auto_update_test SOURCES auto_update_install_test.cpp auto_update_carrier.rc
                LIBS launcher test_common DEPENDS fake_msiexec cmdline_logger
