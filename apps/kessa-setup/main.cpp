@@ -11,19 +11,16 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "config/config_error.h"
 #include "config/config_keys.h"
 #include "config/install_config_data.h"
 #include "foundation/http_connection.h"
-#include "foundation/locale.h"
 #include "foundation/logger.h"
 #include "foundation/registry_view.h"
-#include "foundation/sys_info.h"
 #include "foundation/tds_error.h"
-#include "foundation/tstrings.h"
-#include "foundation/ui_text.h"
 #include "launcher/auto_update_install.h"
 #include "launcher/install_command_lines.h"
 #include "launcher/install_ping.h"
@@ -143,19 +140,18 @@ bool handleTestSwitches(HINSTANCE instance, const RunValues& v, int* exitCode) {
     return false;
 }
 
-int run(HINSTANCE instance) {
-    RunValues v;
-
-    // Step 1.
+void startUp() {
     TDS_LOG_INFO(kFunction, "Wrapper begin...");
     SetDllDirectoryA("");
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0xFF};
     if (!InitCommonControlsEx(&controls))
         MessageBoxA(nullptr, "Could not initialize common controls!", "Failure", MB_ICONERROR);
+}
 
-    // Step 2. InstallStatus is cleared only once the lock is ours (step 9):
-    // a second launcher must not wipe the value of the install that runs.
-    const bool is64BitSystem = !IsRunning32Bit();
+// What is installed before this run changes anything. InstallStatus is
+// cleared only once the lock is ours: a second launcher must not wipe the
+// value of the install that runs.
+void readInstalledVersions(RunValues& v) {
     v.familyUpgrade = IsThisAFamilyUpgrade();
     if (!GetPreviousKessaVersion(v.previousVersion))
         v.previousVersion[0] = '\0';
@@ -163,17 +159,21 @@ int run(HINSTANCE instance) {
         lstrcpynA(v.installedAUVersion, "XX", sizeof v.installedAUVersion);
         TDS_LOG_INFO(kFunction, "No Old AU Version found\n");
     }
+}
 
-    // Step 3.
+// Loads the configuration and reads the run's values from it. Answers the
+// exit code when the run ends here: -80 for a configuration that cannot be
+// loaded or read, 0 after a test switch showed its page, -1 for msiexec
+// options that do not fit.
+std::optional<int> loadConfiguration(HINSTANCE instance, RunValues& v) {
     TDS_LOG_INFO(kFunction, "Wrapper Load ConfigSettings...");
     const wchar_t* commandLine = GetCommandLineW();
     if (InstallConfigData::LoadConfigSettings(instance, commandLine ? commandLine : L"") != 0) {
         TDS_LOG_INFO(kFunction, "Error occurred while loading configuration settings. Exiting installer.");
         return -80;
     }
-
-    // Steps 4 to 6: the accessors throw only when the configuration itself
-    // is broken, which is a configuration failure like any other.
+    // The accessors throw only when the configuration itself is broken,
+    // which is a configuration failure like any other.
     try {
         readTypedValues(v);
         HttpConnection::setSilent(v.silent);
@@ -201,20 +201,150 @@ int run(HINSTANCE instance) {
         TDS_LOG_INFO(kFunction, "Error occurred while loading configuration settings. Exiting installer.");
         return -80;
     }
+    return std::nullopt;
+}
 
-    // Step 7.
-    if (!v.launchedFromVindel && IsAnotherInstallationInProgress() && IsAnotherInstallationInProgress()) {
-        if (!v.silent) {
-            const std::string caption = LoadResourceString(instance, kIdsLockCaption, 256);
-            const std::string text = LoadResourceString(instance, kIdsLockText, 1024);
-            MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
-        }
-        TDS_LOG_INFO(kFunction, "Another Tolva installation is in progress. You must complete that installation "
-                                "before you can run this installer.");
-        return -1;
+// Another launcher holds the lock; tells the user unless silent. Asked twice:
+// a launcher that is just ending may still hold the file at the first test.
+bool anotherInstallationRuns(HINSTANCE instance, const RunValues& v) {
+    if (v.launchedFromVindel || !IsAnotherInstallationInProgress() || !IsAnotherInstallationInProgress())
+        return false;
+    ShowInstallationInProgressBox(instance, v.silent);
+    TDS_LOG_INFO(kFunction, "Another Tolva installation is in progress. You must complete that installation "
+                            "before you can run this installer.");
+    return true;
+}
+
+// The pages before the install. Answers the exit code when the run ends
+// there: leaving the pages ends it with 0 and keeps the install status they
+// wrote ("decline") for the package's next run; a welcome page that could
+// not be shown installs nothing and ends it with -1.
+std::optional<int> runWizard(RunValues& v) {
+    switch (RunInstallWizard(ui::GetSetupPages(), GetActiveWindow(), v.launchedFromVindel, v.installDir,
+                             sizeof v.installDir)) {
+    case WizardOutcome::Declined:
+        CloseInstallationFlag();
+        return 0;
+    case WizardOutcome::FolderCancelled:
+        sendPing(v, -20, -99, nullptr, 0, 0);
+        CloseInstallationFlag();
+        return 0;
+    case WizardOutcome::Failed:
+        return CleanUpInstallRun(-1);
+    case WizardOutcome::Install:
+        break;
     }
+    if (!AppendToBothLines(v.firstCommandLine, v.secondCommandLine, kLineCapacity, " SKIPLICENSE=1 PROG=0 ENDDIALOG=0"))
+        return CleanUpInstallRun(-1);
+    return std::nullopt;
+}
 
-    // Step 8: asked once; a second call would repeat its uninstalls and boxes.
+// An upgrade shows the text on the security level change, unless the level
+// is set to medium.
+void chooseSecurityText(RunValues& v) {
+    bool securityMedium = false;
+    try {
+        securityMedium = IsIntValueSet(kIntWebTolvaSecurityLevel) && GetIntValue(kIntWebTolvaSecurityLevel) == 2;
+    } catch (const std::exception& e) {
+        TDS_LOG_EXCEPTION(kFunction, e);
+    }
+    if (securityMedium) {
+        TDS_LOG_INFO(kFunction, "WEB_TOLVA_SECURITY_LEVEL set to MED/2");
+    } else if (v.familyUpgrade != 0) {
+        TDS_LOG_INFO(kFunction, "Upgrade install and Security level >2, show the Med->High Security text");
+        v.showMedHighText = true;
+    }
+}
+
+// The interactive install: the progress window, msiexec (once more with the
+// second command line when the package asks for it), then the error page or
+// the removal of out-of-date runtimes and the security prompts.
+void runInteractiveInstall(RunValues& v) {
+    // The progress window stays hidden until the package sets its start
+    // event; the executor pumps its messages while msiexec runs.
+    std::unique_ptr<CSetupProgressDialog> progress;
+    try {
+        progress = std::make_unique<CSetupProgressDialog>(0);
+        progress->Create(GetDesktopWindow());
+    } catch (const std::exception& e) {
+        TDS_LOG_EXCEPTION(kFunction, e);
+        progress.reset();
+    }
+    v.result = RunMsiInstall(v.msiexecPath, v.firstCommandLine);
+    char status[512];
+    if (GetTolvaSoftRegValue("InstallStatus", status, sizeof status) && strcmp(status, "reinstall") == 0) {
+        const LONG again = ClearMSIStatus();
+        v.result = static_cast<int>(again);
+        if (again != 0) {
+            TDS_LOG_INFO(kFunction, "ClearMSIStatus() failed.  Return Code: %d, ErrorCode: %d",
+                         static_cast<int>(again), static_cast<int>(GetLastError()));
+        } else {
+            v.msiStatusError = 0;
+            v.msiStatusExtendedError = 0;
+            SetInstallStatus(nullptr);
+            v.result = RunMsiInstall(v.msiexecPath, v.secondCommandLine);
+        }
+    }
+    if (progress)
+        progress->ShowWindow(SW_HIDE);
+    if (!IsInstallSuccess(v.result)) {
+        ui::GetSetupPages().setupError(GetActiveWindow(), v.result);
+    } else if (!v.launchedFromVindel) {
+        // Offers to remove out-of-date runtimes; never changes the result.
+        tscrub::ui::runSequence();
+        FinishUIInstallationWithSecurityPrompts(v.installDir, v.showVerifyPage, v.showMedHighText, gMethod, 0);
+    }
+    if (progress) {
+        progress->DestroyWindow();
+        progress.reset();
+    }
+}
+
+// After a failed install the runtime settings file is put back and the
+// package's status read and cleared; after a successful one the auto-update
+// package is installed.
+void finishInstall(HINSTANCE instance, RunValues& v) {
+    if (!IsInstallSuccess(v.result)) {
+        RestoreInstallConfig(instance);
+        const LONG got = GetMSIStatus(&v.msiStatusError, &v.msiStatusExtendedError);
+        if (got != 0)
+            TDS_LOG_INFO(kFunction, "GetMSIStatus() failed.  Return Code: %d, ErrorCode: %d", static_cast<int>(got),
+                         static_cast<int>(GetLastError()));
+        const LONG again = ClearMSIStatus();
+        if (again != 0)
+            TDS_LOG_INFO(kFunction, "ClearMSIStatus() after get failed.  Return Code: %d, ErrorCode: %d",
+                         static_cast<int>(again), static_cast<int>(GetLastError()));
+        return;
+    }
+    bool autoUpdate = true;
+    try {
+        autoUpdate = GetSwitchValue(kSwitchAutoUpdate);
+    } catch (const std::exception& e) {
+        TDS_LOG_EXCEPTION(kFunction, e);
+    }
+    v.auResult = ExtractAndInstallAutoUpdate(instance, v.oemUpdate, autoUpdate);
+}
+
+void reportRun(const RunValues& v) {
+    char deployStatus[100];
+    if (!GetTolvaSoftRegValue("RegDeployStatus", deployStatus, sizeof deployStatus) || deployStatus[0] == '\0')
+        lstrcpynA(deployStatus, "YY", sizeof deployStatus);
+    sendPing(v, v.result, v.auResult, deployStatus, v.msiStatusError, v.msiStatusExtendedError);
+    if (v.oemUpdate)
+        RemoveKessaMetrics();
+}
+
+int run(HINSTANCE instance) {
+    RunValues v;
+    startUp();
+    const bool is64BitSystem = !IsRunning32Bit();
+    readInstalledVersions(v);
+    if (const std::optional<int> exitCode = loadConfiguration(instance, v))
+        return *exitCode;
+    if (anotherInstallationRuns(instance, v))
+        return -1;
+
+    // Asked once; a second call would repeat its uninstalls and boxes.
     TDS_LOG_INFO(kFunction, "Wrapper, check for reinstall case..");
     const int reinstall = CheckReinstallCase(v.staticInstall, v.silent);
     if (reinstall == 0) {
@@ -228,65 +358,34 @@ int run(HINSTANCE instance) {
         v.showVerifyPage = false;
     }
 
-    // Step 9.
-    if (SysInfo::getWindowsVersion() < 2) {
-        if (!v.silent) {
-            const std::string caption = LoadResourceString(instance, kIdsWindowsWarningCaption, 256);
-            const std::string text = LoadResourceString(instance, kIdsWindowsWarningText, 2048);
-            MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
-        }
-        TDS_LOG_INFO(kFunction, "This is an unsupported operationg system.");
-    }
+    WarnIfUnsupportedWindows(instance, v.silent);
     if (!v.launchedFromVindel && !SetInstallationFlag())
         return -1;
     ClaimInstallRun();
     SetInstallStatus(nullptr);
 
-    // Step 10.
     if (!GetMsiFilePath(v.msiPath, is64BitSystem))
         return CleanUpInstallRun(-1);
     TDS_LOG_INFO(kFunction, "Wrapper: Extract MSI ...");
     if (!ExtractResourceToFile(instance, kRuntimePackageId, kPackageType, v.msiPath))
         return CleanUpInstallRun(1);
 
-    // Step 11.
     char options[256] = "";
     GetOptionsFromXmlIfOnline(options, sizeof options, gPostStatusUrl, gImageBaseUrl, gCountry);
     if (!GetMsiexecPath(v.msiexecPath, sizeof v.msiexecPath)) {
         CloseInstallationFlag();
         return -3;
     }
-
-    // Step 12.
     if ((v.silent && !AppendBounded(v.msiOptions, sizeof v.msiOptions, " /qn")) ||
         !BuildInstallCommandLines(v.msiexecPath, v.msiPath, v.msiOptions, v.transformOption.c_str(),
                                   v.firstCommandLine, v.secondCommandLine, kLineCapacity))
         return CleanUpInstallRun(-1);
-
-    // Step 13. Leaving the pages ends the process with 0 and keeps the
-    // install status they wrote ("decline") for the package's next run; a
-    // welcome page that could not be shown installs nothing and ends with -1.
     if (!v.silent) {
-        switch (RunInstallWizard(ui::GetSetupPages(), GetActiveWindow(), v.launchedFromVindel, v.installDir,
-                                 sizeof v.installDir)) {
-        case WizardOutcome::Declined:
-            CloseInstallationFlag();
-            return 0;
-        case WizardOutcome::FolderCancelled:
-            sendPing(v, -20, -99, nullptr, 0, 0);
-            CloseInstallationFlag();
-            return 0;
-        case WizardOutcome::Failed:
-            return CleanUpInstallRun(-1);
-        case WizardOutcome::Install:
-            break;
-        }
-        if (!AppendToBothLines(v.firstCommandLine, v.secondCommandLine, kLineCapacity,
-                               " SKIPLICENSE=1 PROG=0 ENDDIALOG=0"))
-            return CleanUpInstallRun(-1);
+        if (const std::optional<int> exitCode = runWizard(v))
+            return *exitCode;
     }
 
-    // Step 14. Nothing has been installed yet: a failure here is no success.
+    // Nothing has been installed yet: a failure here is no success.
     const LONG cleared = ClearMSIStatus();
     if (cleared != 0) {
         TDS_LOG_INFO(kFunction, "initial ClearMSIStatus() failed.  Return Code: %d, ErrorCode: %d",
@@ -297,8 +396,6 @@ int run(HINSTANCE instance) {
         (!AppendInstallDirProperty(v.firstCommandLine, kLineCapacity, v.installDir) ||
          !AppendInstallDirProperty(v.secondCommandLine, kLineCapacity, v.installDir)))
         return CleanUpInstallRun(-1);
-
-    // Step 15.
     TDS_LOG_INFO(kFunction, "szOnlyFirstCommandLine = %s\nszExecutableNameCommand = %s\n", v.firstCommandLine,
                  v.secondCommandLine);
     if (ExportInstallConfig(instance) != 0) {
@@ -306,98 +403,18 @@ int run(HINSTANCE instance) {
         return CleanUpInstallRun(-80);
     }
 
-    // Step 16.
-    bool securityMedium = false;
-    try {
-        securityMedium = IsIntValueSet(kIntWebTolvaSecurityLevel) && GetIntValue(kIntWebTolvaSecurityLevel) == 2;
-    } catch (const std::exception& e) {
-        TDS_LOG_EXCEPTION(kFunction, e);
-    }
-    if (securityMedium) {
-        TDS_LOG_INFO(kFunction, "WEB_TOLVA_SECURITY_LEVEL set to MED/2");
-    } else if (v.familyUpgrade != 0) {
-        TDS_LOG_INFO(kFunction, "Upgrade install and Security level >2, show the Med->High Security text");
-        v.showMedHighText = true;
-    }
+    chooseSecurityText(v);
     v.msiStatusError = 0;
     v.msiStatusExtendedError = 0;
     TDS_LOG_INFO(kFunction, "Wrapper: Execute MSI ...");
-
     if (v.silent) {
-        // Step 17.
         CreateTolvaSoftSubkey("SilentInstall");
         v.result = RunMsiInstall(v.msiexecPath, v.firstCommandLine);
     } else {
-        // Step 18. The progress window stays hidden until the package sets
-        // its start event; the executor pumps its messages while msiexec runs.
-        std::unique_ptr<CSetupProgressDialog> progress;
-        try {
-            progress = std::make_unique<CSetupProgressDialog>(0);
-            progress->Create(GetDesktopWindow());
-        } catch (const std::exception& e) {
-            TDS_LOG_EXCEPTION(kFunction, e);
-            progress.reset();
-        }
-        v.result = RunMsiInstall(v.msiexecPath, v.firstCommandLine);
-        char status[512];
-        if (GetTolvaSoftRegValue("InstallStatus", status, sizeof status) && strcmp(status, "reinstall") == 0) {
-            const LONG again = ClearMSIStatus();
-            v.result = static_cast<int>(again);
-            if (again != 0) {
-                TDS_LOG_INFO(kFunction, "ClearMSIStatus() failed.  Return Code: %d, ErrorCode: %d",
-                             static_cast<int>(again), static_cast<int>(GetLastError()));
-            } else {
-                v.msiStatusError = 0;
-                v.msiStatusExtendedError = 0;
-                SetInstallStatus(nullptr);
-                v.result = RunMsiInstall(v.msiexecPath, v.secondCommandLine);
-            }
-        }
-        if (progress)
-            progress->ShowWindow(SW_HIDE);
-        if (!IsInstallSuccess(v.result)) {
-            ui::GetSetupPages().setupError(GetActiveWindow(), v.result);
-        } else if (!v.launchedFromVindel) {
-            // Offers to remove out-of-date runtimes; never changes the result.
-            tscrub::ui::runSequence();
-            FinishUIInstallationWithSecurityPrompts(v.installDir, v.showVerifyPage, v.showMedHighText, gMethod, 0);
-        }
-        if (progress) {
-            progress->DestroyWindow();
-            progress.reset();
-        }
+        runInteractiveInstall(v);
     }
-
-    // Step 19.
-    if (!IsInstallSuccess(v.result)) {
-        RestoreInstallConfig(instance);
-        const LONG got = GetMSIStatus(&v.msiStatusError, &v.msiStatusExtendedError);
-        if (got != 0)
-            TDS_LOG_INFO(kFunction, "GetMSIStatus() failed.  Return Code: %d, ErrorCode: %d", static_cast<int>(got),
-                         static_cast<int>(GetLastError()));
-        const LONG again = ClearMSIStatus();
-        if (again != 0)
-            TDS_LOG_INFO(kFunction, "ClearMSIStatus() after get failed.  Return Code: %d, ErrorCode: %d",
-                         static_cast<int>(again), static_cast<int>(GetLastError()));
-    } else {
-        bool autoUpdate = true;
-        try {
-            autoUpdate = GetSwitchValue(kSwitchAutoUpdate);
-        } catch (const std::exception& e) {
-            TDS_LOG_EXCEPTION(kFunction, e);
-        }
-        v.auResult = ExtractAndInstallAutoUpdate(instance, v.oemUpdate, autoUpdate);
-    }
-
-    // Step 20.
-    char deployStatus[100];
-    if (!GetTolvaSoftRegValue("RegDeployStatus", deployStatus, sizeof deployStatus) || deployStatus[0] == '\0')
-        lstrcpynA(deployStatus, "YY", sizeof deployStatus);
-    sendPing(v, v.result, v.auResult, deployStatus, v.msiStatusError, v.msiStatusExtendedError);
-    if (v.oemUpdate)
-        RemoveKessaMetrics();
-
-    // Step 21.
+    finishInstall(instance, v);
+    reportRun(v);
     return CleanUpInstallRun(v.result);
 }
 

@@ -9,18 +9,15 @@
 
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "config/config_keys.h"
 #include "config/install_config_data.h"
 #include "foundation/executor.h"
-#include "foundation/locale.h"
 #include "foundation/logger.h"
 #include "foundation/registry_view.h"
-#include "foundation/sys_info.h"
 #include "foundation/tds_error.h"
-#include "foundation/tstrings.h"
-#include "foundation/ui_text.h"
 #include "kit/cab_extraction.h"
 #include "kit/kit_command_line.h"
 #include "kit/kit_registry.h"
@@ -87,7 +84,7 @@ bool readOptions(RunValues& v) {
     return true;
 }
 
-// Steps 10 and 11: the one install command line.
+// The one install command line.
 bool buildCommandLine(RunValues& v) {
     if (v.silent && !AppendSilentKitOptions(v.msiOptions, sizeof v.msiOptions, v.addLocalGiven))
         return false;
@@ -98,8 +95,8 @@ bool buildCommandLine(RunValues& v) {
     return !v.noStartMenu || AppendBounded(v.commandLine, sizeof v.commandLine, " NOSTARTMENU=1");
 }
 
-// Step 13: the cabinets are written while msiexec runs; the package waits
-// for the event, this program waits for neither.
+// The cabinets are written while msiexec runs; the package waits for the
+// event, this program waits for neither.
 void startCabinetThread(HINSTANCE instance) {
     // Kept open to the end, so the event outlives the thread's own handle.
     if (!CreateEventA(nullptr, TRUE, FALSE, kCabExtractEventName))
@@ -115,22 +112,17 @@ void startCabinetThread(HINSTANCE instance) {
     ExtractCabsThreadProc(instance);
 }
 
-int run(HINSTANCE instance) {
-    RunValues v;
-
-    // Step 1.
-    SetDllDirectoryA("");
-    const bool is64BitSystem = !IsRunning32Bit();
-
-    // Step 2.
+// Loads the configuration and reads the run's values from it. Answers the
+// exit code when the run ends here: -80 for a configuration that cannot be
+// loaded or read, -1 for msiexec options that do not fit.
+std::optional<int> loadConfiguration(HINSTANCE instance, RunValues& v) {
     const wchar_t* commandLine = GetCommandLineW();
     if (InstallConfigData::LoadConfigSettings(instance, commandLine ? commandLine : L"") != 0) {
         TDS_LOG_INFO(kFunction, "Error occurred while loading configuration settings. Exiting installer.");
         return -80;
     }
-
-    // Steps 3 and 4: the accessors throw only when the configuration itself
-    // is broken, which is a configuration failure like any other.
+    // The accessors throw only when the configuration itself is broken,
+    // which is a configuration failure like any other.
     try {
         v.silent = IsSilentInstall();
         chooseLanguage(v);
@@ -141,49 +133,57 @@ int run(HINSTANCE instance) {
         TDS_LOG_INFO(kFunction, "Error occurred while loading configuration settings. Exiting installer.");
         return -80;
     }
+    return std::nullopt;
+}
 
-    // Step 5.
+// msiexec with the kit's command line, once more when the package asks for
+// a rerun; a failed install puts the runtime settings file back. Answers
+// whether the kit is installed.
+bool installKit(HINSTANCE instance, RunValues& v) {
+    v.result = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(v.msiexecPath, v.commandLine, 0, nullptr));
+    char status[512];
+    if (GetTolvaSoftRegValue("InstallStatus", status, sizeof status) && strcmp(status, "reinstall") == 0) {
+        SetInstallStatus(nullptr);
+        v.result = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(v.msiexecPath, v.commandLine, 0, nullptr));
+    }
+    if (IsInstallSuccess(v.result))
+        return true;
+    TDS_LOG_INFO(kFunction, "VINDEL installation failed.  Return Code: %d, ErrorCode: %d", v.result,
+                 static_cast<int>(GetLastError()));
+    RestoreInstallConfig(instance);
+    return false;
+}
+
+int run(HINSTANCE instance) {
+    RunValues v;
+    SetDllDirectoryA("");
+    const bool is64BitSystem = !IsRunning32Bit();
+    if (const std::optional<int> exitCode = loadConfiguration(instance, v))
+        return *exitCode;
     if (IsAnotherInstallationInProgress()) {
-        if (!v.silent) {
-            const std::string caption = LoadResourceString(instance, kIdsLockCaption, 256);
-            const std::string text = LoadResourceString(instance, kIdsLockText, 1024);
-            MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
-        }
+        ShowInstallationInProgressBox(instance, v.silent);
         TDS_LOG_INFO(kFunction, "VINDEL wrapper: Another Tolva installation is in progress. You must complete that "
                                 "installation before you can run this installer.");
         return -1;
     }
+    WarnIfUnsupportedWindows(instance, v.silent);
 
-    // Step 6.
-    if (SysInfo::getWindowsVersion() <= 1) {
-        if (!v.silent) {
-            const std::string caption = LoadResourceString(instance, kIdsWindowsWarningCaption, 256);
-            const std::string text = LoadResourceString(instance, kIdsWindowsWarningText, 2048);
-            MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
-        }
-        TDS_LOG_INFO(kFunction, "This is an unsupported operationg system.");
-    }
-
-    // Step 7. Once the lock is ours, a request for a rerun left by an
-    // earlier run that ended early must not make this install run twice.
+    // Once the lock is ours, a request for a rerun left by an earlier run
+    // that ended early must not make this install run twice.
     if (!SetInstallationFlag())
         return -1;
     SetInstallStatus(nullptr);
     if (!UninstallKessaOrVindelIfSameVersionExists(v.silent))
         return -1;
 
-    // Step 8. Without its package the run has installed nothing, so there is
-    // no runtime installer to follow it either.
+    // Without its package the run has installed nothing, so there is no
+    // runtime installer to follow it either.
     if (!GetMsiFilePath(v.msiPath, is64BitSystem))
         return -1;
     if (!ExtractResourceToFile(instance, kKitPackageId, kPackageType, v.msiPath))
         return 1;
-
-    // Step 9.
     if (!GetMsiexecPath(v.msiexecPath, sizeof v.msiexecPath))
         return -3;
-
-    // Steps 10 and 11.
     if (!buildCommandLine(v)) {
         TDS_LOG_ERROR(kFunction, "The kit's command line does not fit %d characters. Exiting installer.",
                       static_cast<int>(kLineCapacity));
@@ -191,34 +191,16 @@ int run(HINSTANCE instance) {
     }
     TDS_LOG_INFO(kFunction, "szVINDELExeCommand = %s\n", v.commandLine);
 
-    // Step 12. Nothing has been installed: a failure here is no success.
+    // Nothing has been installed: a failure here is no success.
     if (ExportInstallConfig(instance) != 0) {
         TDS_LOG_INFO(kFunction, "Error occurred while exporting configuration settings. Exiting installer.");
         return -80;
     }
 
-    // Step 13.
     startCabinetThread(instance);
-
-    // Step 14.
-    v.result = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(v.msiexecPath, v.commandLine, 0, nullptr));
-    char status[512];
-    if (GetTolvaSoftRegValue("InstallStatus", status, sizeof status) && strcmp(status, "reinstall") == 0) {
-        SetInstallStatus(nullptr);
-        v.result = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(v.msiexecPath, v.commandLine, 0, nullptr));
-    }
-    const bool installed = IsInstallSuccess(v.result);
-    if (!installed) {
-        TDS_LOG_INFO(kFunction, "VINDEL installation failed.  Return Code: %d, ErrorCode: %d", v.result,
-                     static_cast<int>(GetLastError()));
-        RestoreInstallConfig(instance);
-    }
-
-    // Step 15.
+    const bool installed = installKit(instance, v);
     if (v.silent && KitOptionsSelectRuntime(v.msiOptions))
         RunKitRuntimeInstaller(v.noStartMenu, v.publicKessaDir, v.appendReboot);
-
-    // Step 16.
     if (installed && IsKessaVersionKeyPresent()) {
         bool autoUpdate = true;
         try {
@@ -228,8 +210,6 @@ int run(HINSTANCE instance) {
         }
         ExtractAndInstallAutoUpdate(instance, false, autoUpdate);
     }
-
-    // Step 17.
     return v.result;
 }
 

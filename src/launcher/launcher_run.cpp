@@ -6,8 +6,10 @@
 #include "config/install_config_data.h"
 #include "foundation/locale.h"
 #include "foundation/logger.h"
+#include "foundation/sys_info.h"
 #include "foundation/tds_error.h"
 #include "foundation/tstrings.h"
+#include "foundation/ui_text.h"
 #include "launcher/installation_lock.h"
 #include "launcher/policy_registry.h"
 #include "launcher/ui/dialog_impl.h"
@@ -31,6 +33,25 @@ std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity) {
     } catch (const std::exception&) {
         return std::string();
     }
+}
+
+void ShowInstallationInProgressBox(HINSTANCE instance, bool silent) {
+    if (silent)
+        return;
+    const std::string caption = LoadResourceString(instance, kIdsLockCaption, 256);
+    const std::string text = LoadResourceString(instance, kIdsLockText, 1024);
+    MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
+}
+
+void WarnIfUnsupportedWindows(HINSTANCE instance, bool silent) {
+    if (SysInfo::getWindowsVersion() >= 2)
+        return;
+    if (!silent) {
+        const std::string caption = LoadResourceString(instance, kIdsWindowsWarningCaption, 256);
+        const std::string text = LoadResourceString(instance, kIdsWindowsWarningText, 2048);
+        MessageBoxUtf8(nullptr, text, caption, MB_ICONINFORMATION);
+    }
+    TDS_LOG_INFO("WinMain", "This is an unsupported operationg system.");
 }
 
 bool IsInstallSuccess(int msiexecResult) {

@@ -18,6 +18,15 @@ enum : UINT {
 // empty when the string is missing.
 std::string LoadResourceString(HINSTANCE instance, UINT id, int capacity);
 
+// Unless silent, the box that tells another installation is in progress
+// (strings 116 and 117).
+void ShowInstallationInProgressBox(HINSTANCE instance, bool silent);
+
+// On a Windows version older than Vista: unless silent the warning box
+// (strings 115 and 120), and the log line "This is an unsupported operationg
+// system."; the run goes on either way.
+void WarnIfUnsupportedWindows(HINSTANCE instance, bool silent);
+
 // msiexec's exit codes that mean installed: 0, and the two "restart needed"
 // answers 3010 and 1641.
 bool IsInstallSuccess(int msiexecResult);
