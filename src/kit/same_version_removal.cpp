@@ -15,7 +15,6 @@
 #include "kit/same_version_removal_internal.h"
 #include "launcher/product_identity.h"
 #include "launcher/reinstall_check.h"
-#include "launcher/reinstall_check_internal.h"
 
 namespace {
 
@@ -32,8 +31,8 @@ bool versionKeyPresent(const char* familyKey, const char* version) {
 }
 
 void showNewerBuildBox() {
-    const std::string text = reinstall_check_internal::loadString(kIdsNewerBuildInstalled);
-    const std::string caption = reinstall_check_internal::loadString(kIdsNewerVersionCaption);
+    const std::string text = LoadPrecheckString(kIdsNewerBuildInstalled);
+    const std::string caption = LoadPrecheckString(kIdsNewerVersionCaption);
     if (gMessageBox)
         gMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
     else
@@ -52,7 +51,7 @@ void setMessageBoxForTesting(MessageBoxFn messageBox) { gMessageBox = messageBox
 
 bool UninstallExistingVindel(const char* version, bool silent) {
     const std::string code = GetVindelProductCode(version, IsRunning32Bit());
-    const LONG registration = reinstall_check_internal::productCodeRegistration(code.c_str(), !IsRunning32Bit());
+    const LONG registration = ProductCodeRegistration(code.c_str(), !IsRunning32Bit());
     if (registration == ERROR_FILE_NOT_FOUND) {
         // The version key outlived its product (an uninstall that broke off
         // half way): there is nothing to remove, and refusing here would

@@ -18,7 +18,6 @@
 #include "launcher/msi_package.h"
 #include "launcher/reinstall_check_internal.h"
 #include "scrub/t_cleaner.h"
-#include "scrub/t_cleaner_internal.h"
 
 namespace {
 
@@ -47,8 +46,8 @@ REGSAM systemViewRead() {
 }
 
 int showBox(unsigned textId, unsigned captionId) {
-    const std::string text = reinstall_check_internal::loadString(textId);
-    const std::string caption = reinstall_check_internal::loadString(captionId);
+    const std::string text = LoadPrecheckString(textId);
+    const std::string caption = LoadPrecheckString(captionId);
     return (gHooks.messageBox ? gHooks.messageBox : systemMessageBox)(text.c_str(), caption.c_str(), MB_ICONERROR);
 }
 
@@ -77,7 +76,9 @@ namespace reinstall_check_internal {
 
 void setHooksForTesting(const Hooks& hooks) { gHooks = hooks; }
 
-std::string loadString(unsigned id) {
+}  // namespace reinstall_check_internal
+
+std::string LoadPrecheckString(unsigned id) {
     const std::string text = LoadStringUtf8(GetModuleHandleW(nullptr), id);
     if (!text.empty())
         return text;
@@ -98,7 +99,7 @@ std::string loadString(unsigned id) {
     }
 }
 
-LONG productCodeRegistration(const char* productCode, bool is64Bit) {
+LONG ProductCodeRegistration(const char* productCode, bool is64Bit) {
     RegKey uninstall(HKEY_LOCAL_MACHINE);
     const REGSAM view = is64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     LONG result = uninstall.open(kUninstallKey, KEY_READ | view);
@@ -107,8 +108,6 @@ LONG productCodeRegistration(const char* productCode, bool is64Bit) {
     RegKey product(HKEY_LOCAL_MACHINE);
     return product.open(std::string(kUninstallKey) + "\\" + productCode, KEY_READ | view);
 }
-
-}  // namespace reinstall_check_internal
 
 int IsSameKessaVersionInstalled(char* versionOut) {
     RegKey key(HKEY_LOCAL_MACHINE);
@@ -171,7 +170,7 @@ bool IsStaticModeInstalled(const char* version, bool is64Bit) {
 }
 
 bool IsProductCodeRegistered(const char* productCode, bool is64Bit) {
-    return reinstall_check_internal::productCodeRegistration(productCode, is64Bit) == ERROR_SUCCESS;
+    return ProductCodeRegistration(productCode, is64Bit) == ERROR_SUCCESS;
 }
 
 int UninstallProduct(const char* productCode, const char* versionText, bool quiet, const char* extraArguments) {
@@ -198,7 +197,7 @@ int UninstallProduct(const char* productCode, const char* versionText, bool quie
 
 int CheckGUIDAndUninstall(const char* version, int bits, bool is64Bit, bool silent) {
     const std::string productCode = tscrub::TCleaner::getProductGUID(version, bits, false);
-    const LONG registration = reinstall_check_internal::productCodeRegistration(productCode.c_str(), is64Bit);
+    const LONG registration = ProductCodeRegistration(productCode.c_str(), is64Bit);
     if (registration != ERROR_SUCCESS) {
         TDS_LOG_ERROR("CheckGUIDAndUninstall", "GUID not found%s:%d", productCode.c_str(),
                       static_cast<int>(registration));

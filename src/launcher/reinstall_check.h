@@ -4,6 +4,8 @@
 // because a newer build is there), and does the install upgrade an older
 // runtime family. The version keys are read in the machine's own registry view.
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
 
@@ -39,6 +41,16 @@ int CheckGUIDAndUninstall(const char* version, int bits, bool is64Bit, bool sile
 // True when the product's Uninstall key exists in the 64-bit (is64Bit) or
 // 32-bit view.
 bool IsProductCodeRegistered(const char* productCode, bool is64Bit);
+
+// IsProductCodeRegistered with the code of the failing registry call:
+// ERROR_SUCCESS when registered, ERROR_FILE_NOT_FOUND when not, another
+// error when the key cannot be read.
+LONG ProductCodeRegistration(const char* productCode, bool is64Bit);
+
+// The text (UTF-8) of one of the refusal boxes' string ids from the
+// program's string table in the thread's resource language, else the
+// English text; empty for any other id missing from the table.
+std::string LoadPrecheckString(unsigned id);
 
 // 1 when the installed family's CurrentVersion is older than the current
 // family (compared by version numbers); 0 otherwise or when unreadable.

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace reinstall_check_internal {
 
 typedef int (*MessageBoxFn)(const char* text, const char* caption, UINT type);
@@ -21,13 +19,5 @@ struct Hooks {
 
 // Replaces the hooks; members left null keep the real calls.
 void setHooksForTesting(const Hooks& hooks);
-
-// The text (UTF-8) of a string id from the program's string table in the
-// thread's resource language, else the English text.
-std::string loadString(unsigned id);
-
-// IsProductCodeRegistered with the code of the failing registry call
-// (ERROR_SUCCESS when registered).
-LONG productCodeRegistration(const char* productCode, bool is64Bit);
 
 }  // namespace reinstall_check_internal

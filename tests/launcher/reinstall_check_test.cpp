@@ -128,7 +128,7 @@ TEST_F(PreCheckTest, RefusalBox_ShowsTheStringTableText) {
     ASSERT_EQ(gScript.boxes.size(), 1u);
     EXPECT_EQ(gScript.boxes[0], "Unable to Reinstall|Unable to reinstall this version of Tolva. Uninstall the version "
                                 "(Static=1) currently on your system and try again.");
-    EXPECT_EQ(reinstall_check_internal::loadString(9999), "");
+    EXPECT_EQ(LoadPrecheckString(9999), "");
 }
 
 TEST_F(PreCheckTest, IsSameKessaVersionInstalled_ReadsNativeViewOnly) {
