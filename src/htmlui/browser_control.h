@@ -176,8 +176,10 @@ private:
 // variantToString; a value that cannot be shown reads "<unknown>".
 std::string getParamString(const DISPPARAMS* params);
 // A VARIANT as text: "EMPTY", "NULL", a BSTR in double quotes, a VT_VARIANT
-// reference as its target, anything else as its VT_BSTR conversion. Throws
-// _com_error when the conversion fails.
+// reference as its target (followed once), an array, vector or any other
+// reference by its type alone ("VT_ARRAY|VT_BSTR", "VT_BYREF|VT_BOOL"; never
+// read through), any other scalar as its VT_BSTR conversion. Throws
+// _com_error when the conversion fails or a VT_VARIANT is not a reference.
 std::string variantToString(const VARIANT& value);
 
 }  // namespace ui
