@@ -515,6 +515,12 @@ _variant_t BrowserControl::execJScriptUnsafe(const std::string& script) {
     const char* fn = "ui::BrowserControl::execJScriptUnsafe";
     if (browser_ == nullptr)
         throw std::logic_error("object is not created");
+    if (GetWindowThreadProcessId(ownerWindow(), nullptr) != GetCurrentThreadId()) {
+        // The owner's window ended with an earlier UI thread, and the browser
+        // lived in that thread's apartment: it must not be called from this one.
+        TDS_LOG_ERROR(fn, "the control's window has gone with its UI thread");
+        throw std::logic_error("object is not created");
+    }
     _variant_t result;
     bool ok = false;
     try {

@@ -59,8 +59,9 @@ public:
     // Evaluates script (ANSI) in the page on the UI thread and returns its
     // value (VT_EMPTY for a statement). Throws std::runtime_error "JScript
     // execution error" when the page cannot run it, std::logic_error "object
-    // is not created" without a browser; from another thread both arrive as
-    // "action failed".
+    // is not created" without a browser or when the owner's window ended with
+    // an earlier UI thread (nothing is called then); from another thread
+    // these arrive as "action failed".
     _variant_t execJScript(const std::string& script);
     // The same on the calling thread, which must be the UI thread.
     _variant_t execJScriptUnsafe(const std::string& script);
