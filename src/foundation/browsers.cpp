@@ -56,6 +56,8 @@ std::string getDefaultBrowserPath() {
     char program[MAX_PATH] = {};
     const HINSTANCE answer = FindExecutableA(probe.c_str(), nullptr, program);
     const DWORD error = GetLastError();
+    // A probe that cannot be deleted (a virus scanner holds it) leaves an
+    // empty file behind, logged; the answer stands all the same.
     FileUtils::tryDeleteFile(probe);
     if (reinterpret_cast<INT_PTR>(answer) > 32) {
         program[MAX_PATH - 1] = '\0';

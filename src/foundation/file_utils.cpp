@@ -15,10 +15,15 @@ std::function<uint32_t()>& tickCountHook() {
     static std::function<uint32_t()> hook;
     return hook;
 }
+std::function<bool(const std::string&)>& deleteFileHook() {
+    static std::function<bool(const std::string&)> hook;
+    return hook;
+}
 }  // namespace
 
 namespace fileutils_internal {
 void setTickCountHookForTesting(std::function<uint32_t()> hook) { tickCountHook() = std::move(hook); }
+void setDeleteFileHookForTesting(std::function<bool(const std::string&)> hook) { deleteFileHook() = std::move(hook); }
 }  // namespace fileutils_internal
 
 namespace FileUtils {
@@ -60,7 +65,7 @@ std::string createTempFile(const std::string& prefix, const std::string& extensi
 }
 
 void deleteFile(const std::string& path) {
-    if (DeleteFileA(path.c_str()))
+    if (deleteFileHook() ? deleteFileHook()(path) : DeleteFileA(path.c_str()) != FALSE)
         return;
     const DWORD error = GetLastError();
     TDS_LOG_ERROR("FileUtils::deleteFile", "%s failed with %s", ("DeleteFile(" + path + ")").c_str(),

@@ -1,5 +1,6 @@
 #include "foundation/locale.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -26,6 +27,8 @@ const LocaleInfo kItalian = {1040, "it", nullptr, {16, 0, 0, 0}};
 const LocaleInfo kKorean = {1042, "ko", nullptr, {18, 0, 0, 0}};
 const LocaleInfo kPortugueseBrazil = {1046, "pt_BR", nullptr, {1046, 0, 0, 0}};
 const LocaleInfo kSwedish = {1053, "sv", nullptr, {29, 0, 0, 0}};
+
+std::atomic<locale_internal::GetThreadPreferredUILanguagesFn> g_preferredLanguagesFunction{nullptr};
 
 const uint16_t kPrimaryMask = 0x3FF;
 const DWORD kPreferredFlags = 0x34;  // ids, merged with the user's and system's fallbacks
@@ -132,7 +135,8 @@ std::vector<uint16_t> Locale::preferredLanguages() {
     ids.threadLocale = GetThreadLocale();
     ids.userDefaultUi = GetUserDefaultUILanguage();
     ids.systemDefaultUi = GetSystemDefaultUILanguage();
-    return locale_internal::preferredLanguages(function.get(), ids);
+    const locale_internal::GetThreadPreferredUILanguagesFn replaced = g_preferredLanguagesFunction.load();
+    return locale_internal::preferredLanguages(replaced ? replaced : function.get(), ids);
 }
 
 const std::string& preferredLocaleName() {
@@ -141,6 +145,10 @@ const std::string& preferredLocaleName() {
 }
 
 namespace locale_internal {
+
+void setPreferredLanguagesFunctionForTesting(GetThreadPreferredUILanguagesFn function) {
+    g_preferredLanguagesFunction = function;
+}
 
 std::vector<uint16_t> fallbackLanguages(const SystemLanguageIds& ids) {
     std::vector<uint16_t> out;

@@ -32,4 +32,9 @@ std::vector<uint16_t> parseLanguageList(const wchar_t* buffer, size_t length);
 // The preferred list: through function when given, else the fallback path.
 std::vector<uint16_t> preferredLanguages(GetThreadPreferredUILanguagesFn function, const SystemLanguageIds& ids);
 
+// Puts function in the place of the system's GetThreadPreferredUILanguages
+// for Locale::preferredLanguages (null restores the system's), so a test
+// program can give its first look-up a list or a failure of its choice.
+void setPreferredLanguagesFunctionForTesting(GetThreadPreferredUILanguagesFn function);
+
 }  // namespace locale_internal

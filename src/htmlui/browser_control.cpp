@@ -7,6 +7,7 @@
 
 #include <comdef.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "foundation/logger.h"
@@ -111,23 +112,79 @@ private:
 
 }  // namespace
 
-std::string variantToString(const VARIANT& value) {
-    switch (value.vt & VT_TYPEMASK) {
+namespace {
+
+const char* baseTypeName(VARTYPE base) {
+    switch (base) {
+    case VT_EMPTY: return "VT_EMPTY";
+    case VT_NULL: return "VT_NULL";
+    case VT_I2: return "VT_I2";
+    case VT_I4: return "VT_I4";
+    case VT_R4: return "VT_R4";
+    case VT_R8: return "VT_R8";
+    case VT_CY: return "VT_CY";
+    case VT_DATE: return "VT_DATE";
+    case VT_BSTR: return "VT_BSTR";
+    case VT_DISPATCH: return "VT_DISPATCH";
+    case VT_ERROR: return "VT_ERROR";
+    case VT_BOOL: return "VT_BOOL";
+    case VT_VARIANT: return "VT_VARIANT";
+    case VT_UNKNOWN: return "VT_UNKNOWN";
+    case VT_DECIMAL: return "VT_DECIMAL";
+    case VT_I1: return "VT_I1";
+    case VT_UI1: return "VT_UI1";
+    case VT_UI2: return "VT_UI2";
+    case VT_UI4: return "VT_UI4";
+    case VT_I8: return "VT_I8";
+    case VT_UI8: return "VT_UI8";
+    case VT_INT: return "VT_INT";
+    case VT_UINT: return "VT_UINT";
+    case VT_RECORD: return "VT_RECORD";
+    default: return nullptr;
+    }
+}
+
+// "VT_BYREF|VT_ARRAY|VT_BSTR" and the like: the flags, then the base type
+// (by number when it has no name).
+std::string typeName(VARTYPE vt) {
+    std::string text;
+    if (vt & VT_RESERVED)
+        text += "VT_RESERVED|";
+    if (vt & VT_BYREF)
+        text += "VT_BYREF|";
+    if (vt & VT_ARRAY)
+        text += "VT_ARRAY|";
+    if (vt & VT_VECTOR)
+        text += "VT_VECTOR|";
+    const VARTYPE base = vt & VT_TYPEMASK;
+    if (const char* name = baseTypeName(base)) {
+        text += name;
+    } else {
+        char number[16];
+        snprintf(number, sizeof number, "VT_0x%03X", static_cast<unsigned>(base));
+        text += number;
+    }
+    return text;
+}
+
+// A value that is not a VT_VARIANT reference.
+std::string valueToString(const VARIANT& value) {
+    // Arrays, vectors and references hold a pointer of another layout than
+    // the scalar they would be read as (an array of texts is a SAFEARRAY, not
+    // a BSTR), and a trace line must never read through it.
+    if (value.vt & (VT_ARRAY | VT_BYREF | VT_VECTOR | VT_RESERVED))
+        return typeName(value.vt);
+    switch (value.vt) {
     case VT_EMPTY:
         return "EMPTY";
     case VT_NULL:
         return "NULL";
     case VT_BSTR:
-        if (value.vt & VT_BYREF) {
-            if (value.pbstrVal == nullptr)
-                _com_issue_error(E_POINTER);
-            return "\"" + bstrToAcp(*value.pbstrVal) + "\"";
-        }
         return "\"" + bstrToAcp(value.bstrVal) + "\"";
     case VT_VARIANT:
-        if (!(value.vt & VT_BYREF) || value.pvarVal == nullptr)
-            _com_issue_error(DISP_E_BADVARTYPE);
-        return variantToString(*value.pvarVal);
+        // Only a reference can hold a VARIANT.
+        _com_issue_error(DISP_E_BADVARTYPE);
+        return std::string();
     default: {
         VARIANT text;
         VariantInit(&text);
@@ -139,6 +196,21 @@ std::string variantToString(const VARIANT& value) {
         return result;
     }
     }
+}
+
+}  // namespace
+
+std::string variantToString(const VARIANT& value) {
+    if (value.vt != (VT_VARIANT | VT_BYREF))
+        return valueToString(value);
+    if (value.pvarVal == nullptr)
+        _com_issue_error(DISP_E_BADVARTYPE);
+    // Followed once: a VARIANT reference may not lead to another one, and a
+    // broken one that does (or points at itself) is shown by its type.
+    const VARIANT& target = *value.pvarVal;
+    if (target.vt == (VT_VARIANT | VT_BYREF))
+        return typeName(target.vt);
+    return valueToString(target);
 }
 
 std::string getParamString(const DISPPARAMS* params) {
@@ -443,6 +515,12 @@ _variant_t BrowserControl::execJScriptUnsafe(const std::string& script) {
     const char* fn = "ui::BrowserControl::execJScriptUnsafe";
     if (browser_ == nullptr)
         throw std::logic_error("object is not created");
+    if (GetWindowThreadProcessId(ownerWindow(), nullptr) != GetCurrentThreadId()) {
+        // The owner's window ended with an earlier UI thread, and the browser
+        // lived in that thread's apartment: it must not be called from this one.
+        TDS_LOG_ERROR(fn, "the control's window has gone with its UI thread");
+        throw std::logic_error("object is not created");
+    }
     _variant_t result;
     bool ok = false;
     try {

@@ -59,8 +59,9 @@ public:
     // Evaluates script (ANSI) in the page on the UI thread and returns its
     // value (VT_EMPTY for a statement). Throws std::runtime_error "JScript
     // execution error" when the page cannot run it, std::logic_error "object
-    // is not created" without a browser; from another thread both arrive as
-    // "action failed".
+    // is not created" without a browser or when the owner's window ended with
+    // an earlier UI thread (nothing is called then); from another thread
+    // these arrive as "action failed".
     _variant_t execJScript(const std::string& script);
     // The same on the calling thread, which must be the UI thread.
     _variant_t execJScriptUnsafe(const std::string& script);
@@ -176,8 +177,10 @@ private:
 // variantToString; a value that cannot be shown reads "<unknown>".
 std::string getParamString(const DISPPARAMS* params);
 // A VARIANT as text: "EMPTY", "NULL", a BSTR in double quotes, a VT_VARIANT
-// reference as its target, anything else as its VT_BSTR conversion. Throws
-// _com_error when the conversion fails.
+// reference as its target (followed once), an array, vector or any other
+// reference by its type alone ("VT_ARRAY|VT_BSTR", "VT_BYREF|VT_BOOL"; never
+// read through), any other scalar as its VT_BSTR conversion. Throws
+// _com_error when the conversion fails or a VT_VARIANT is not a reference.
 std::string variantToString(const VARIANT& value);
 
 }  // namespace ui

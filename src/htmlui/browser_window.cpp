@@ -21,6 +21,7 @@ public:
     LoadAction(BrowserWindow& window, const std::string& url, WindowHandler* handler)
         : window_(window), url_(url), handler_(handler) {}
     void run() override {
+        window_.forgetWindowOfEndedThread();
         if (window_.getHandle() == nullptr)
             window_.create();
         BrowserControl* control = window_.getControl();
@@ -46,18 +47,11 @@ class DestroyAction : public ipc::Runnable {
 public:
     explicit DestroyAction(BrowserWindow& window, std::atomic<HWND>& handle) : window_(window), handle_(handle) {}
     void run() override {
+        if (window_.forgetWindowOfEndedThread())
+            return;
         const HWND hwnd = handle_.load();
         if (hwnd == nullptr)
             return;
-        if (!IsWindow(hwnd)) {
-            // The UI thread that owned the window has ended and took the
-            // window with it; its browser objects lived in that thread's
-            // apartment and cannot be called any more: they are let go.
-            TDS_LOG_ERROR("ui::BrowserWindow::destroy", "the window has gone with its UI thread");
-            window_.abandonControl();
-            handle_ = nullptr;
-            return;
-        }
         ShowWindow(hwnd, SW_HIDE);
         window_.destroyControl();
         DestroyWindow(hwnd);
@@ -203,6 +197,24 @@ void BrowserWindow::create() {
         TDS_LOG_ERROR("ui::BrowserWindow::create", "CreateWindow failed with %s", formatSystemError(error).c_str());
         throw std::runtime_error("CreateWindow failed");
     }
+}
+
+bool BrowserWindow::forgetWindowOfEndedThread() {
+    const HWND hwnd = hWnd_.load();
+    if (hwnd == nullptr)
+        return false;
+    // Ours only while it is a window of this thread that still points at
+    // this object: a dead window's handle may in time name another window.
+    if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() &&
+        GetWindowLongPtrW(hwnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
+        return false;
+    // The UI thread that owned the window has ended and Windows destroyed
+    // the window with it. The control's browser objects lived in that
+    // thread's apartment and cannot be called any more: they are let go.
+    TDS_LOG_ERROR("ui::BrowserWindow::forgetWindowOfEndedThread", "the window has gone with its UI thread");
+    control_ = nullptr;
+    hWnd_ = nullptr;
+    return true;
 }
 
 void BrowserWindow::createControl() {

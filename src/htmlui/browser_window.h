@@ -35,7 +35,8 @@ public:
     BrowserWindow& operator=(const BrowserWindow&) = delete;
 
     // Creates the window (hidden, at (100, 100), default size) when there is
-    // none, makes handler the page's handler and starts navigating to
+    // none or it ended with an earlier UI thread (its control is then never
+    // called again), makes handler the page's handler and starts navigating to
     // pageUrl (ANSI); returns once the navigation has started. Throws
     // std::runtime_error "action failed" when the window, its control or the
     // navigation cannot be made; a window whose control failed is not left
@@ -81,8 +82,11 @@ public:
     void create();
     void createControl();
     void destroyControl();
-    // Forgets a control whose UI thread has ended, without calling it.
-    void abandonControl() { control_ = nullptr; }
+    // Forgets the window and its control, without calling either, when the
+    // window is not a live window of the calling (UI) thread: it ended with
+    // an earlier UI thread. True when it forgot them; false when there is no
+    // window or the window is this thread's.
+    bool forgetWindowOfEndedThread();
 
 private:
     static LRESULT CALLBACK staticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

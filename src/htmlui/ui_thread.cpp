@@ -32,6 +32,8 @@ ipc::Conditional& processConditional() {
     return conditional;
 }
 
+std::atomic<internal::ThreadStarter> g_threadStarter{nullptr};
+
 // True when the thread has ended (or cannot be asked any more).
 bool threadEnded(const ipc::Thread& thread) {
     if (!thread.isThread())
@@ -198,7 +200,15 @@ HWND UIThread::ThreadImpl::getControlWindow() {
         }
         if (window_.load() == nullptr) {
             runEnded_ = false;
-            thread_ = ipc::Thread::start(this, false);
+            const internal::ThreadStarter starter = g_threadStarter.load();
+            try {
+                thread_ = (starter ? starter : &ipc::Thread::start)(this, false);
+            } catch (const std::exception& e) {
+                // The start logged the refused call; the caller learns what
+                // failed, and the next action tries a new thread.
+                TDS_LOG_EXCEPTION("ui::UIThread::ThreadImpl::getControlWindow", e);
+                throw std::runtime_error("UI thread failire");
+            }
             // The new thread signals once its window exists or it has given up;
             // it may also die without a word, so its life is checked too.
             while (window_.load() == nullptr && !runEnded_) {
@@ -371,6 +381,8 @@ std::vector<HWND> acceleratorTargets(HWND focus) {
     }
     return targets;
 }
+
+void setThreadStarterForTesting(ThreadStarter starter) { g_threadStarter = starter; }
 
 HWND currentControlWindow() {
     UIThread::ThreadImpl* impl = UIThread::ThreadImpl::current();

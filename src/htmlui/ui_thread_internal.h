@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "foundation/ipc/thread.h"
+
 namespace ui {
 namespace internal {
 
@@ -21,6 +23,12 @@ std::vector<HWND> acceleratorTargets(HWND focus);
 // is no instance or its thread is not running.
 HWND currentControlWindow();
 DWORD currentUIThreadId();
+
+// What starts the UI thread: ipc::Thread::start unless a test, to make the
+// start fail, puts another function in its place (null restores it). Set it
+// only while no UI thread is starting.
+using ThreadStarter = ipc::Thread (*)(ipc::Runnable* runnable, bool owned);
+void setThreadStarterForTesting(ThreadStarter starter);
 
 }  // namespace internal
 }  // namespace ui

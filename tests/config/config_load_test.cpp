@@ -290,6 +290,52 @@ TEST_F(ConfigLoadTest, Export_OnlyNonPersistentKeysInFileDeletesItAndRestoreWrit
     EXPECT_EQ(tstrings::replace(testutil::readFileText(path_), "\r\n", "\n"), "STATIC=Enable\n");
 }
 
+// A common data folder whose name the ANSI code page cannot spell (the
+// probe's HKLM names it; the machine's stays as it is): the runtime settings
+// file there is read, and deleted when nothing persistent is left in it.
+TEST_F(ConfigLoadTest, Export_DeletesTheRuntimeFileUnderADataFolderOutsideTheAnsiCodePage) {
+    const std::string base = dir_.path();
+    const std::wstring folder = std::wstring(base.begin(), base.end()) + L"\\\u0414\u0430\u043d\u043d\u044b\u0435";
+    const std::wstring file = folder + L"\\Quorvane\\Tolva\\tolva.settings.cfg";
+    // The ANSI clean-up of the scratch folder cannot reach these names.
+    struct WideTree {
+        const std::wstring& folder;
+        ~WideTree() {
+            DeleteFileW((folder + L"\\Quorvane\\Tolva\\tolva.settings.cfg").c_str());
+            RemoveDirectoryW((folder + L"\\Quorvane\\Tolva").c_str());
+            RemoveDirectoryW((folder + L"\\Quorvane").c_str());
+            RemoveDirectoryW(folder.c_str());
+        }
+    } cleanUp{folder};
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\Quorvane").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\Quorvane\\Tolva").c_str(), nullptr));
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const char text[] = "STATIC=Enable\n";
+    DWORD written = 0;
+    WriteFile(h, text, sizeof text - 1, &written, nullptr);
+    CloseHandle(h);
+
+    const std::string machine = "Software\\TdsConfigLoadMachine";
+    testutil::ScopedRegTree machineKey(HKEY_CURRENT_USER, machine);
+    HKEY folders = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER,
+                              (machine + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders").c_str(),
+                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &folders, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(folders, L"Common AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(folders);
+
+    const ProbeResult r = probe("", "export", {{"CONFIG_PROBE_MACHINE_KEY", machine}});
+    EXPECT_EQ(r.has("result"), "0");
+    EXPECT_EQ(r.has("switch.STATIC"), "1") << "the runtime file was not read there";
+    EXPECT_EQ(r.has("export"), "0");
+    EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << log();
+    EXPECT_NE(log().find("Removing runtime config file IF EXIST."), std::string::npos);
+}
+
 TEST_F(ConfigLoadTest, Export_SameKeysAsFileLeavesItUntouched) {
     seedRuntimeFile("EULA=Enable\n");
     const ProbeResult r = probe("INSTALLDIR=C:\\x", "export");

@@ -5,6 +5,9 @@
 // CONFIG_PROBE_ACTION=export, restore or export-restore runs those steps
 // after the load and prints export=<code> / restore=done.
 // CONFIG_PROBE_FAIL_CONTEXT=1 makes building the configuration fail.
+// CONFIG_PROBE_MACHINE_KEY=<HKCU subkey> sends this process's HKLM there
+// (RegOverridePredefKey), so a test can name the shell folders, the common
+// data folder among them, without touching the machine's.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,6 +43,15 @@ int main() {
     });
     if (std::getenv("CONFIG_PROBE_FAIL_CONTEXT"))
         config_internal::setContextCreationFailsForTesting(true);
+    if (const char* machine = std::getenv("CONFIG_PROBE_MACHINE_KEY")) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, machine, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS ||
+            RegOverridePredefKey(HKEY_LOCAL_MACHINE, key) != ERROR_SUCCESS) {
+            print("result", "machine key not usable");
+            return 0;
+        }
+        RegCloseKey(key);
+    }
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     const int32_t result = InstallConfigData::LoadConfigSettings(instance, GetCommandLineW());
     print("result", tstrings::toString(result));

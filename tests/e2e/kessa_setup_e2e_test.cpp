@@ -91,6 +91,34 @@ TEST_F(KessaSetupWithFakeMsiexec, SilentInstall_PropertiesLanguageAndFolderReach
     EXPECT_NE(lines[0].find(" INSTALLDIR=\"C:\\Tolva\\Here\" "), std::string::npos) << lines[0];
 }
 
+// A runtime of this version and build installed before: the reinstall check
+// removes it once, quietly, before the package installs. A second check
+// would remove it again (the double leaves its registration behind, as a
+// removal that Windows has not finished does).
+TEST_F(KessaSetupWithFakeMsiexec, SilentInstall_SameVersionRuntimeIsRemovedOnceBeforeTheInstall) {
+    const std::string runtimeKey = std::string("SOFTWARE\\TolvaSoft\\Tolva Runtime Environment\\") + kRuntimeVersion;
+    const std::string code = TDS_SAMPLE_RUNTIME_PRODUCT_CODE;
+    const std::string registration = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + code;
+    const std::string build = TDS_SAMPLE_RUNTIME_BUILD_TEXT;
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, runtimeKey, "BuildNumber", REG_SZ, build.c_str(),
+                          static_cast<DWORD>(build.size() + 1), KEY_WOW64_64KEY);
+    testutil::ScopedRegTree uninstall(HKEY_LOCAL_MACHINE, registration, KEY_WOW64_64KEY);
+    testutil::setRawValue(HKEY_LOCAL_MACHINE, registration, "DisplayName", REG_SZ, "Tolva Runtime", 14,
+                          KEY_WOW64_64KEY);
+    tds_test::FakeMsiexec fake("exit 0\n");
+    const LauncherRun run("/s");
+    ASSERT_TRUE(run.finished());
+    EXPECT_EQ(run.exitCode(), 0) << run.log();
+    const auto lines = fake.commandLines();
+    ASSERT_GE(lines.size(), 2u) << run.log();
+    EXPECT_EQ(lines[0], "\"" + msiexec() + "\" /x " + code + " /qn");
+    EXPECT_EQ(lines[1].rfind("\"" + msiexec() + "\" /i \"", 0), 0u) << lines[1];
+    size_t removals = 0;
+    for (const std::string& line : lines)
+        removals += line.find(" /x ") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(removals, 1u) << run.log();
+}
+
 TEST_F(KessaSetupWithFakeMsiexec, InteractiveInstall_ReinstallStatusRunsTheSecondLineOnce) {
     // The first run also drives the progress window as the package does.
     tds_test::FakeMsiexec fake(

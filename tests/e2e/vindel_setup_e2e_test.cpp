@@ -359,6 +359,23 @@ TEST_F(VindelSetupWithFakeMsiexec, MissingInstallerOrPackage) {
     EXPECT_EQ(run.exitCode(), -3) << run.log();
 }
 
+// No kit package in the program: nothing is installed, so the runtime
+// installer that an earlier kit left in its home is neither run nor deleted.
+TEST_F(VindelSetupWithFakeMsiexec, MissingPackage_NeverRunsOrDeletesTheKitsRuntimeInstaller) {
+    const FakeKitHome home;
+    const std::string folder = home.installer().substr(0, home.installer().rfind('\\') + 1);
+    // A kit of this version whose product is gone: nothing to remove first.
+    setText(kKitKey, "BuildNumber", TDS_SAMPLE_RUNTIME_BUILD_TEXT);
+    setText(kKitKey, "TolvaHome", folder);
+    tds_test::FakeMsiexec fake("exit 0\n");
+    const LauncherRun run("/s", testutil::besideExe("vindel-setup-nopackage.exe"));
+    ASSERT_TRUE(run.finished());
+    EXPECT_EQ(run.exitCode(), 1) << run.log();
+    EXPECT_TRUE(fake.commandLines().empty());
+    EXPECT_TRUE(testutil::fileExists(home.installer()));
+    EXPECT_TRUE(home.runs().empty());
+}
+
 TEST_F(VindelSetupWithFakeMsiexec, FailedExport_IsNoSuccess) {
     // A file where the runtime settings folder belongs: the settings cannot
     // be written, so the persistent AUTO_UPDATE cannot be exported.

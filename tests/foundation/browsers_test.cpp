@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/test_util.h"
+#include "foundation/file_utils_internal.h"
 #include "foundation/logger.h"
 #include "foundation/sys_info.h"
 #include "foundation/tstrings.h"
@@ -144,6 +145,31 @@ TEST_F(HtmlAssociation, GetDefaultBrowserPath_NamesTheAssociatedProgramAndRemove
     const auto before = probeFiles();
     EXPECT_EQ(tstrings::toLower(program), tstrings::toLower(browsers::getDefaultBrowserPath()));
     EXPECT_EQ(before, probeFiles());
+}
+
+// A virus scanner opens the new probe file before it can be deleted: the
+// deletion really fails, and the browser is found all the same.
+TEST_F(HtmlAssociation, GetDefaultBrowserPath_ProbeThatCannotBeDeletedStillNamesTheProgram) {
+    const std::string program = testutil::selfPath();
+    associate(program);
+    std::string probe;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    fileutils_internal::setDeleteFileHookForTesting([&](const std::string& path) {
+        probe = path;
+        held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return DeleteFileA(path.c_str()) != FALSE;
+    });
+    const size_t logBefore = readLog().size();
+    std::string found;
+    EXPECT_NO_THROW(found = browsers::getDefaultBrowserPath());
+    fileutils_internal::setDeleteFileHookForTesting(nullptr);
+    EXPECT_EQ(tstrings::toLower(program), tstrings::toLower(found));
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << probe;
+    EXPECT_TRUE(testutil::fileExists(probe)) << "the deletion did not fail";
+    EXPECT_NE(std::string::npos, readLog().substr(logBefore).find("DeleteFile(" + probe + ") failed with"));
+    CloseHandle(held);
+    DeleteFileA(probe.c_str());
 }
 
 TEST_F(HtmlAssociation, GetDefaultBrowserPath_NoAssociationThrowsAndLogs) {

@@ -214,6 +214,70 @@ TEST(BrowserControlText, VariantToStringAndGetParamString_ShowEachTypeAndSkipWha
     EXPECT_EQ(ui::getParamString(nullptr), "");
 }
 
+// Arrays, vectors and references hold pointers of another layout than the
+// value they would be read as (an array of texts is a SAFEARRAY, not a
+// BSTR): they are shown by their type alone, never read.
+TEST(BrowserControlText, VariantToString_ArraysVectorsAndReferencesShowOnlyTheirType) {
+    SAFEARRAY* texts = SafeArrayCreateVector(VT_BSTR, 0, 2);
+    ASSERT_NE(texts, nullptr);
+    LONG index = 0;
+    BstrHolder first(L"first");
+    ASSERT_EQ(SafeArrayPutElement(texts, &index, first.value), S_OK);
+    SAFEARRAY* numbers = SafeArrayCreateVector(VT_I4, 0, 1);
+    ASSERT_NE(numbers, nullptr);
+    BstrHolder text(L"abc");
+    BSTR textRef = text.value;
+    LONG number = 7;
+
+    VARIANT textArray = variantOf(VT_ARRAY | VT_BSTR);
+    textArray.parray = texts;
+    VARIANT numberArray = variantOf(VT_ARRAY | VT_I4);
+    numberArray.parray = numbers;
+    VARIANT textArrayRef = variantOf(VT_BYREF | VT_ARRAY | VT_BSTR);
+    textArrayRef.pparray = &texts;
+    VARIANT variantArrayRef = variantOf(VT_BYREF | VT_ARRAY | VT_VARIANT);
+    variantArrayRef.pparray = &texts;
+    VARIANT bstrRef = variantOf(VT_BYREF | VT_BSTR);
+    bstrRef.pbstrVal = &textRef;
+    VARIANT numberRef = variantOf(VT_BYREF | VT_I4);
+    numberRef.plVal = &number;
+    VARIANT vector = variantOf(VT_VECTOR | VT_BSTR);
+    vector.bstrVal = reinterpret_cast<BSTR>(&number);  // a vector is a count and a pointer, not a text
+    VARIANT refToArray = variantOf(VT_BYREF | VT_VARIANT);
+    refToArray.pvarVal = &textArray;
+    VARIANT refToRef = variantOf(VT_BYREF | VT_VARIANT);
+    refToRef.pvarVal = &refToRef;  // a reference may not lead to another: it is not followed
+    VARIANT unknownKind = variantOf(static_cast<VARTYPE>(VT_ARRAY | 0x0FFF));
+
+    const struct {
+        const char* what;
+        const VARIANT* value;
+        const char* text;
+    } cases[] = {
+        {"array of texts", &textArray, "VT_ARRAY|VT_BSTR"},
+        {"array of numbers", &numberArray, "VT_ARRAY|VT_I4"},
+        {"reference to an array of texts", &textArrayRef, "VT_BYREF|VT_ARRAY|VT_BSTR"},
+        {"reference to an array of VARIANTs", &variantArrayRef, "VT_BYREF|VT_ARRAY|VT_VARIANT"},
+        {"text reference", &bstrRef, "VT_BYREF|VT_BSTR"},
+        {"number reference", &numberRef, "VT_BYREF|VT_I4"},
+        {"vector of texts", &vector, "VT_VECTOR|VT_BSTR"},
+        {"VARIANT reference to an array", &refToArray, "VT_ARRAY|VT_BSTR"},
+        {"VARIANT reference to a VARIANT reference", &refToRef, "VT_BYREF|VT_VARIANT"},
+        {"array of an unknown type", &unknownKind, "VT_ARRAY|VT_0xFFF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string shown;
+        EXPECT_NO_THROW(shown = ui::variantToString(*c.value));
+        EXPECT_EQ(shown, c.text);
+    }
+    VARIANT event[2] = {textArray, refToArray};
+    DISPPARAMS params = {event, nullptr, 2, 0};
+    EXPECT_EQ(ui::getParamString(&params), "VT_ARRAY|VT_BSTR,VT_ARRAY|VT_BSTR");
+    SafeArrayDestroy(numbers);
+    SafeArrayDestroy(texts);
+}
+
 TEST_F(HostedControl, DocHostUIHandler_AnswersAsADialogHostAndWritesEveryOutPointer) {
     onUIThread([&] {
         EXPECT_EQ(control_->GetHostInfo(nullptr), E_INVALIDARG);

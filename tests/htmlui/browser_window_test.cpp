@@ -259,6 +259,50 @@ TEST(BrowserWindow, Load_ClassObjectThatGivesNoObjectIsAFailedCreation) {
     EXPECT_NE(window.getHandle(), nullptr);
 }
 
+// The UI thread ends under a loaded window, and Windows takes the window
+// with it; the control's objects lived in that thread's apartment. Neither
+// is called again: a script fails, and the next load makes a new window on
+// the new UI thread and shows the page there.
+TEST(BrowserWindow, Load_AfterTheUIThreadEndedMakesANewWindowAndNeverCallsTheOldControl) {
+    ui::BrowserWindow window;
+    RecordingHandler handler;
+    window.load(pageUrl("BASIC.HTML"), &handler);
+    ASSERT_TRUE(handler.waitFor("loaded"));
+    const HWND first = window.getHandle();
+    ASSERT_NE(first, nullptr);
+    {
+        ui::UIThread thread;
+        enginetest::Action die([] { ExitThread(5); });
+        EXPECT_THROW(thread.runAction(&die), std::runtime_error);
+    }
+    ASSERT_TRUE(testutil::waitFor([&] { return !IsWindow(first); }, 5000));
+
+    testutil::LogCapture log;
+    try {
+        window.execJScript("1+2");
+        ADD_FAILURE() << "the script ran in a control whose thread has ended";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "action failed");
+    }
+    // Not one call reached the old page's document.
+    EXPECT_EQ(log.text().find("script->"), std::string::npos) << log.text();
+    EXPECT_EQ(log.text().find("getDocument"), std::string::npos) << log.text();
+    handler.clear();
+    window.load(pageUrl("BASIC.HTML"), &handler);
+    const HWND second = window.getHandle();
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(IsWindow(second));
+    DWORD uiThread = 0;
+    onUIThread([&] { uiThread = GetCurrentThreadId(); });
+    EXPECT_EQ(GetWindowThreadProcessId(second, nullptr), uiThread);
+    EXPECT_EQ(browserWindowsOfUIThread(), std::vector<HWND>{second});
+    EXPECT_TRUE(handler.waitFor("loaded")) << log.text();
+    const _variant_t sum = window.execJScript("1+2");
+    EXPECT_EQ(sum.vt, VT_I4);
+    EXPECT_EQ(sum.lVal, 3);
+    EXPECT_NE(log.text().find("the window has gone with its UI thread"), std::string::npos) << log.text();
+}
+
 TEST(BrowserWindow, ExecJScript_WithoutControlIsALogicError) {
     ui::BrowserWindow window;
     try {

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "common/log_capture.h"
 #include "common/test_process.h"
 #include "common/test_util.h"
+#include "foundation/locale_internal.h"
 #include "htmlui/browser_control.h"
 #include "htmlui/browser_window.h"
 #include "htmlui/dialog.h"
@@ -491,6 +493,32 @@ TEST(HtmlDialog, ShowModal_FromAProgramInAFolderWithBlanks) {
     EXPECT_NE(url.find("%20engine%20test.exe/"), std::string::npos) << url;
 }
 
+// The pages take their language from the user's preferred list, looked up
+// once per process; a look-up that fails (the system cannot list the
+// languages) starts them in English instead of ending the program. Each case
+// is a fresh run of this program with the system's look-up replaced.
+TEST(HtmlDialog, Show_PreferredLanguageLookUpThatFailsStartsThePagesInEnglish) {
+    const struct {
+        const char* lookUp;
+        const char* report;
+    } cases[] = {
+        {"german", "context=de page=de"},
+        {"failing", "context=en page=en"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lookUp);
+        testutil::ScratchDir dir("engine locale");
+        const std::string report = dir.file("report.txt");
+        const testutil::ProcessResult result = testutil::runProcess(
+            testutil::quote(testutil::selfPath()) + " --child-locale " + c.lookUp + " " + testutil::quote(report),
+            30000);
+        ASSERT_TRUE(result.started);
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_EQ(result.exitCode, 0u);
+        EXPECT_EQ(testutil::readFileText(report), c.report);
+    }
+}
+
 int childShow(const char* page, const char* reportPath) {
     const std::string url = ui::resourceBaseUrl();
     FILE* report = fopen(reportPath, "wb");
@@ -533,6 +561,49 @@ int childFrame(const char* page, const char* reportPath) {
     return static_cast<int>(result);
 }
 
+// Stand-ins for the system's GetThreadPreferredUILanguages: German (as the
+// system lists it, regional id first, then the language's own), and a
+// system that cannot list the languages.
+BOOL WINAPI germanOnly(DWORD, PULONG count, PZZWSTR buffer, PULONG size) {
+    static const wchar_t kList[] = L"0407\0" L"0007\0";  // and the list's closing NUL
+    const ULONG length = sizeof kList / sizeof kList[0];
+    if (buffer != nullptr) {
+        if (*size < length) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        memcpy(buffer, kList, sizeof kList);
+    }
+    *count = 2;
+    *size = length;
+    return TRUE;
+}
+
+BOOL WINAPI cannotList(DWORD, PULONG, PZZWSTR, PULONG) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+
+// Shows BASIC.HTML modelessly with the preferred-language look-up given by
+// name, before anything in this process has asked for the language, and
+// writes which locale the context and the page have.
+int childLocale(const std::string& lookUp, const char* reportPath) {
+    locale_internal::setPreferredLanguagesFunctionForTesting(lookUp == "german" ? &germanOnly : &cannotList);
+    std::string report;
+    int code = 0;
+    try {
+        ui::Dialog dialog("BASIC.HTML", ui::getUiContext());
+        dialog.show();
+        report = "context=" + ui::getUiContext().localeName +
+                 " page=" + text(dialog.getWindow().execJScript("external.getLocale()"));
+    } catch (const std::exception& e) {
+        report = std::string("error: ") + e.what();
+        code = 100;
+    }
+    testutil::writeFileBytes(reportPath, report);
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -540,6 +611,8 @@ int main(int argc, char** argv) {
         return childShow(argv[2], argv[3]);
     if (argc == 4 && std::string(argv[1]) == "--child-frame")
         return childFrame(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "--child-locale")
+        return childLocale(argv[2], argv[3]);
     testutil::isolateTestProcess();
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

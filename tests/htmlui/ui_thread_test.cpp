@@ -16,6 +16,8 @@
 
 #include "common/log_capture.h"
 #include "common/test_util.h"
+#include "foundation/ipc/errors.h"
+#include "foundation/tds_error.h"
 #include "htmlui/ui_thread.h"
 #include "htmlui/ui_thread_internal.h"
 
@@ -214,6 +216,36 @@ TEST(UIThread, RunAction_ThreadThatDiesGivesActionFailedAndTheNextActionStartsAN
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(WaitForSingleObject(second, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     CloseHandle(second);
+}
+
+// The system refuses the thread (no memory for another stack, say), the way
+// ipc::Thread::start reports it.
+ipc::Thread refuseToStart(ipc::Runnable*, bool) {
+    throw TdsError<ipc::PlatformError>(ipc::PlatformError(), TDS_HERE("ipc::Thread::start"));
+}
+
+TEST(UIThread, RunAction_ThreadThatCannotStartGivesUIThreadFailireAndTheNextActionStartsIt) {
+    struct StarterReset {
+        ~StarterReset() { ui::internal::setThreadStarterForTesting(nullptr); }
+    } reset;
+    ui::UIThread thread;
+    ui::internal::setThreadStarterForTesting(&refuseToStart);
+    bool ran = false;
+    Action action([&] { ran = true; });
+    try {
+        thread.runAction(&action);
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "UI thread failire");
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "not the UI thread's failure: " << e.what();
+    }
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(ui::internal::currentControlWindow(), nullptr);
+    ui::internal::setThreadStarterForTesting(nullptr);
+    thread.runAction(&action);
+    EXPECT_TRUE(ran);
+    EXPECT_NE(ui::internal::currentControlWindow(), nullptr);
 }
 
 TEST(UIThread, IsOfferedMessage_KeyboardAndMouseRangesOnly) {
