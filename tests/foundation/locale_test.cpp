@@ -189,8 +189,9 @@ TEST(PreferredLanguages, ParseLanguageList_HexIdTable) {
         try {
             const Ids ids = locale_internal::parseLanguageList(list.data(), list.size());
             EXPECT_NE(c.id, -1) << "accepted: " << testing::PrintToString(std::wstring(c.piece));
-            if (c.id != -1)
+            if (c.id != -1) {
                 EXPECT_EQ(ids, Ids{static_cast<uint16_t>(c.id)}) << testing::PrintToString(std::wstring(c.piece));
+            }
         } catch (const std::runtime_error& e) {
             EXPECT_EQ(c.id, -1) << "refused: " << testing::PrintToString(std::wstring(c.piece));
             EXPECT_NE(std::string(e.what()).find("Cannot get langID: "), std::string::npos) << e.what();
