@@ -15,7 +15,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/win_text.h"
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
+#include "common/text_conversion.h"
 
 namespace {
 
@@ -38,11 +41,11 @@ std::wstring argumentsText() {
 
 int wmain() {
   // The log is opened shared with a few retries: two runs may write at once.
-  std::wstring logPath = tds_test::environmentValue(RECORDER_LOG_VARIABLE);
-  if (logPath.empty()) logPath = tds_test::moduleFolder() + RECORDER_LOG_NAME;
-  tds_test::appendLogLine(logPath, tds_test::wideToUtf8(argumentsText()));
+  std::wstring logPath = testutil::environmentValue(RECORDER_LOG_VARIABLE);
+  if (logPath.empty()) logPath = testutil::besideExe(RECORDER_LOG_NAME);
+  testutil::appendLogLine(logPath, testutil::toUtf8(argumentsText()));
 
-  std::wstring code = tds_test::environmentValue(RECORDER_EXIT_CODE_VARIABLE);
+  std::wstring code = testutil::environmentValue(RECORDER_EXIT_CODE_VARIABLE);
   if (code.empty()) return 0;
   return static_cast<int>(std::wcstol(code.c_str(), nullptr, 10));
 }

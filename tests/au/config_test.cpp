@@ -11,6 +11,8 @@
 #include "au/config_internal.h"
 #include "au/data_protection.h"
 #include "au/reg_data.h"
+#include "common/child_process.h"
+#include "common/files.h"
 #include "common/test_util.h"
 #include "foundation/logger_internal.h"
 #include "foundation/registry_key.h"

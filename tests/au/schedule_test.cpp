@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "au/schedule.h"
+#include "common/child_process.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/files.h"
 #include "common/test_util.h"
 #include "foundation/logger_internal.h"
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/files.h"
+
 namespace testutil {
 
 namespace {
@@ -66,27 +68,6 @@ void joinKillOnCloseJob() {
         fail("SetInformationJobObject", programName());
     if (!AssignProcessToJobObject(job, GetCurrentProcess()))
         fail("AssignProcessToJobObject", programName());
-}
-
-void removeTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string full = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(full);
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "common/test_servers.h"
 
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 
 #include <windows.h>

@@ -1,68 +1,15 @@
 #pragma once
-// Helpers for tests that run under Wine: paths beside the test program,
-// child processes with their full exit code, files as bytes, scratch folders
-// and registry clean-up.
+// Helpers for tests that run under Wine: scratch folders, registry clean-up
+// and waits. Child processes, files, environment variables, windows and the
+// program's folder have headers of their own beside this one.
 
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace testutil {
-
-// The folder of the running test program (where helper programs are built).
-std::string exeDir();
-// exeDir() joined with name.
-std::string besideExe(const std::string& name);
-// The running program's own path.
-std::string selfPath();
-
-struct ProcessResult {
-    bool started = false;
-    bool timedOut = false;
-    DWORD exitCode = 0;
-};
-
-// Starts commandLine (the whole command line, program quoted as needed) and
-// waits up to timeoutMs. extraEnv entries are added to (or replace in) this
-// process's environment for the child. A child still running at the time-out
-// is terminated.
-ProcessResult runProcess(const std::string& commandLine, DWORD timeoutMs = 60000,
-                         const std::map<std::string, std::string>& extraEnv = {});
-
-// runProcess with the child's standard output (and error) captured.
-ProcessResult runProcessCapture(const std::string& commandLine, std::string& output,
-                                DWORD timeoutMs = 60000,
-                                const std::map<std::string, std::string>& extraEnv = {});
-
-// A started child that the test ends itself.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-    bool start(const std::string& commandLine, const std::map<std::string, std::string>& extraEnv = {});
-    // Waits up to timeoutMs; true when it ended.
-    bool wait(DWORD timeoutMs);
-    DWORD exitCode() const;
-    void terminate();
-    HANDLE handle() const { return process_; }
-    DWORD pid() const { return pid_; }
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
-};
-
-std::string quote(const std::string& arg);
-
-std::vector<uint8_t> readFileBytes(const std::string& path);
-std::string readFileText(const std::string& path);
-void writeFileBytes(const std::string& path, const std::string& bytes);
-bool fileExists(const std::string& path);
 
 // A fresh folder under the temporary folder, removed with its files at the end.
 class ScratchDir {

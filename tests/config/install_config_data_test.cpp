@@ -5,7 +5,9 @@
 
 #include <vector>
 
+#include "common/files.h"
 #include "common/test_util.h"
+#include "common/window_finder.h"
 #include "config/config_error.h"
 #include "config/config_internal.h"
 #include "config/config_message_ids.h"
@@ -300,19 +302,20 @@ struct FoundBox {
     bool found = false;
 };
 
-BOOL CALLBACK findBox(HWND window, LPARAM param) {
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    if (std::wstring(title) != L"Tolva Installation Not Completed")
-        return TRUE;
-    auto* found = reinterpret_cast<FoundBox*>(param);
+// Waits for the box, reads its text and presses OK.
+void answerBox(FoundBox& found) {
+    testutil::WindowQuery box;
+    box.title = "Tolva Installation Not Completed";
+    box.visibleOnly = false;
+    HWND window = testutil::waitForWindow(box, 10000);
+    if (!window)
+        return;
     wchar_t text[2048] = {};
     // The message text is the static control with id 0xFFFF.
     GetDlgItemTextW(window, 0xFFFF, text, 2048);
-    found->text = text;
-    found->found = true;
+    found.text = text;
+    found.found = true;
     PostMessageW(window, WM_COMMAND, IDOK, 0);
-    return FALSE;
 }
 
 TEST(ShowErrorMessageBox, RealBox_ShowsUtf8TextCorrectly) {
@@ -322,11 +325,7 @@ TEST(ShowErrorMessageBox, RealBox_ShowsUtf8TextCorrectly) {
     HANDLE watcher = CreateThread(
         nullptr, 0,
         [](LPVOID p) -> DWORD {
-            auto* f = static_cast<FoundBox*>(p);
-            for (int i = 0; i < 500 && !f->found; ++i) {
-                EnumWindows(findBox, reinterpret_cast<LPARAM>(f));
-                Sleep(20);
-            }
+            answerBox(*static_cast<FoundBox*>(p));
             return 0;
         },
         &found, 0, nullptr);

@@ -11,12 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/dialog_closer.h"
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_servers.h"
 #include "common/test_util.h"
+#include "common/text_conversion.h"
+#include "common/window_finder.h"
 #include "foundation/locale.h"
 #include "foundation/shell_utils.h"
 #include "launcher/installation_lock.h"
-#include "dialog_closer.h"
 #include "launcher_run.h"
 #include "launcher/product_version.h"
 #include "sample_packages.h"
@@ -35,7 +40,7 @@ using e2e::kVendorKey;
 using e2e::lockPath;
 using e2e::valueExists;
 
-using e2e::DialogCloser;
+using testutil::DialogCloser;
 
 class LauncherRun : public e2e::LauncherRun {
 public:
@@ -50,7 +55,7 @@ class KessaSetupWithFakeMsiexec : public ::testing::Test {
 protected:
     void SetUp() override { cleanMachine(); }
     void TearDown() override { cleanMachine(); }
-    std::string msiexec() const { return tds_test::wideToUtf8(tds_test::FakeMsiexec::exePath()); }
+    std::string msiexec() const { return testutil::toUtf8(tds_test::FakeMsiexec::exePath()); }
 
     tds_test::InstallerLocationOverride location_{tds_test::FakeMsiexec::folder()};
 };
@@ -174,36 +179,11 @@ std::string windowTextOf(HWND window) {
     wchar_t text[2048] = {};
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &ignored);
-    return tds_test::wideToUtf8(text);
-}
-
-struct FoundDialog {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK findDialogOf(HWND hwnd, LPARAM param) {
-    auto* find = reinterpret_cast<FoundDialog*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char className[16] = {};
-    GetClassNameA(hwnd, className, sizeof className);
-    if (pid == find->pid && IsWindowVisible(hwnd) && std::string(className) == "#32770") {
-        find->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    return testutil::toUtf8(text);
 }
 
 // The first visible dialog box of process pid, waited for up to a minute.
-HWND waitForDialogOf(DWORD pid) {
-    FoundDialog find = {pid, nullptr};
-    testutil::waitFor([&] {
-        EnumWindows(&findDialogOf, reinterpret_cast<LPARAM>(&find));
-        return find.found != nullptr;
-    }, 60000);
-    return find.found;
-}
+HWND waitForDialogOf(DWORD pid) { return testutil::waitForWindow(testutil::dialogsOf(pid), 60000); }
 
 // /lang picks the language of the pages, the message boxes and the package's
 // transform, whatever the user's own UI language.
@@ -558,16 +538,7 @@ std::string hostPath(const std::string& path) {
 }
 
 // The visible progress window of process pid, or null.
-HWND findProgressWindow(DWORD pid) {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, "#32770", "Tolva Setup - Progress")) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == pid && IsWindowVisible(window))
-            return window;
-    }
-    return nullptr;
-}
+HWND findProgressWindow(DWORD pid) { return testutil::findWindow(testutil::dialogsOf(pid, "Tolva Setup - Progress")); }
 
 void saveBmp(const std::string& path, const std::vector<COLORREF>& pixels, int width, int height) {
     const int stride = width * 3 + (4 - width * 3 % 4) % 4;

@@ -11,9 +11,12 @@
 
 #include <string>
 
+#include "common/child_process.h"
+#include "common/dialog_closer.h"
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_servers.h"
 #include "common/test_util.h"
-#include "dialog_closer.h"
 #include "launcher_run.h"
 #include "sample_packages.h"
 #include "support/browser_standin/standin_registration.h"
@@ -137,7 +140,7 @@ protected:
             return r;
         }
         {
-            e2e::DialogCloser closer(launcher.pid(), IDCANCEL, "Welcome");
+            testutil::DialogCloser closer(launcher.pid(), IDCANCEL, "Welcome");
             if (!launcher.wait(400000)) {
                 launcher.terminate();
                 ADD_FAILURE() << "kessa-setup did not end; pages: "

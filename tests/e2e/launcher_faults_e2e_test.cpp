@@ -9,9 +9,12 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <set>
 #include <string>
 
+#include "common/child_process.h"
+#include "common/dialog_closer.h"
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_servers.h"
 #include "common/test_util.h"
 #include "foundation/shell_utils.h"
@@ -44,60 +47,6 @@ std::string userDataFolder() {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Watches the visible top-level windows of one process from a thread of its
-// own: notes each one's title ("|" after each) and presses OK on it, so that
-// a box in a run that must show none ends the run instead of hanging it.
-class WindowWatcher {
-public:
-    explicit WindowWatcher(DWORD pid) : pid_(pid), stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-        thread_ = CreateThread(nullptr, 0, &WindowWatcher::loop, this, 0, nullptr);
-    }
-    ~WindowWatcher() { stop(); }
-    WindowWatcher(const WindowWatcher&) = delete;
-    WindowWatcher& operator=(const WindowWatcher&) = delete;
-
-    // Stops watching; the titles are final afterwards.
-    std::string stop() {
-        if (thread_) {
-            SetEvent(stop_);
-            WaitForSingleObject(thread_, 10000);
-            CloseHandle(thread_);
-            CloseHandle(stop_);
-            thread_ = nullptr;
-        }
-        return titles_;
-    }
-
-private:
-    static BOOL CALLBACK visit(HWND hwnd, LPARAM param) {
-        auto* self = reinterpret_cast<WindowWatcher*>(param);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid != self->pid_ || !IsWindowVisible(hwnd))
-            return TRUE;
-        if (self->seen_.insert(hwnd).second) {
-            char title[256] = {};
-            GetWindowTextA(hwnd, title, sizeof title);
-            self->titles_ += std::string(title) + "|";
-        }
-        PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-        return TRUE;
-    }
-    static DWORD WINAPI loop(void* param) {
-        auto* self = static_cast<WindowWatcher*>(param);
-        do {
-            EnumWindows(&WindowWatcher::visit, reinterpret_cast<LPARAM>(self));
-        } while (WaitForSingleObject(self->stop_, 200) == WAIT_TIMEOUT);
-        return 0;
-    }
-
-    DWORD pid_;
-    HANDLE stop_;
-    HANDLE thread_ = nullptr;
-    std::set<HWND> seen_;
-    std::string titles_;
-};
-
 struct RunOutcome {
     bool finished = false;
     int exitCode = 0;
@@ -115,7 +64,13 @@ RunOutcome runLauncher(const std::string& arguments, DWORD timeoutMs = 300000) {
     const DWORD start = GetTickCount();
     if (!child.start(testutil::quote(launcher()) + " " + arguments, {{"TMP", temp.path()}, {"TEMP", temp.path()}}))
         return run;
-    WindowWatcher watcher(child.pid());
+    // Every window it shows is noted and answered with OK, so that a box in
+    // a run that must show none ends the run instead of hanging it.
+    testutil::DialogCloser::Options everyWindow;
+    everyWindow.button = IDOK;
+    everyWindow.everyWindow = true;
+    everyWindow.periodMs = 200;
+    testutil::DialogCloser watcher(child.pid(), everyWindow);
     run.finished = child.wait(timeoutMs);
     if (!run.finished) {
         child.terminate();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_folder.h"
 #include "common/test_util.h"
 
 namespace {

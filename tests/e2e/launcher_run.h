@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/child_process.h"
+#include "common/files.h"
 #include "common/test_util.h"
 #include "launcher/installation_lock.h"
 

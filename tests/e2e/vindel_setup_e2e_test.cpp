@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
+#include "common/text_conversion.h"
 #include "kit/cab_extraction.h"
 #include "kit/kit_version_text.h"
 #include "launcher/installation_lock.h"
@@ -48,24 +52,6 @@ void setText(const std::string& key, const char* name, const std::string& text) 
                           KEY_WOW64_64KEY);
 }
 
-// The lines of a log that a recorder program wrote (ANSI path).
-std::vector<std::string> logLines(const std::string& path) {
-    std::vector<std::string> lines;
-    const std::string text = testutil::readFileText(path);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::string packageFolder() { return GetKitPackageFolder(true); }
 std::string packagePath() { return packageFolder() + "\\vindel" + kRuntimeVersion + ".msi"; }
 std::string cabinetPath(const char* prefix) {
@@ -96,7 +82,7 @@ class VindelSetupWithFakeMsiexec : public ::testing::Test {
 protected:
     void SetUp() override { cleanMachine(); }
     void TearDown() override { cleanMachine(); }
-    std::string msiexec() const { return tds_test::wideToUtf8(tds_test::FakeMsiexec::exePath()); }
+    std::string msiexec() const { return testutil::toUtf8(tds_test::FakeMsiexec::exePath()); }
 
     tds_test::InstallerLocationOverride location_{tds_test::FakeMsiexec::folder()};
 };
@@ -112,7 +98,7 @@ public:
     }
     std::string installer() const { return folder_.file("kessa.exe"); }
     std::vector<std::string> runs() const {
-        return logLines(folder_.file("kessa.log"));
+        return testutil::readFileLines(folder_.file("kessa.log"));
     }
     std::string scriptLine() const {
         return "regset HKLM64\\" + kKitKey + "|TolvaHome|sz|" + folder_.path() + "\\\n";
@@ -413,7 +399,7 @@ TEST(VindelSetupRealInstall, SilentInstallThroughWindowsInstaller) {
         EXPECT_TRUE(testutil::fileExists(cabinetPath(cab.prefix))) << cab.prefix;
     // The runtime installer ran silently and was removed.
     const std::string installerLog = home + TDS_SAMPLE_KIT_RUNTIME_INSTALLER_LOG_NAME;
-    const auto runs = logLines(installerLog);
+    const auto runs = testutil::readFileLines(installerLog);
     ASSERT_EQ(runs.size(), 1u) << run.log();
     EXPECT_EQ(runs[0], "/s LAUNCHEDFROMVINDEL=1");
     EXPECT_FALSE(testutil::fileExists(home + TDS_SAMPLE_KIT_RUNTIME_INSTALLER_NAME));

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 #include "foundation/file_utils_internal.h"
 #include "foundation/logger.h"

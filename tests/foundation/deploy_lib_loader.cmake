@@ -9,6 +9,7 @@ if(WIN32)
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/deploy-doubles-lib)
   add_library(stager_double SHARED stager_double.cpp)
   target_link_libraries(stager_double PRIVATE runtime_library_double)
+  target_include_directories(stager_double PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(stager_double PROPERTIES
     OUTPUT_NAME stager PREFIX ""
     RUNTIME_OUTPUT_DIRECTORY ${tds_deploy_doubles_dir}

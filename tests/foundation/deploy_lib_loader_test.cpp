@@ -7,7 +7,10 @@
 #include <tuple>
 #include <vector>
 
+#include "common/files.h"
 #include "common/log_capture.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 #include "common/test_util.h"
 #include "foundation/runtime_home.h"
 #include "foundation/tstrings.h"
@@ -23,13 +26,8 @@ bool moduleLoaded(const std::string& path) { return GetModuleHandleA(path.c_str(
 // this process's environment (which the library reads at every call).
 class DeployLibFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        CreateDirectoryA(bin().c_str(), nullptr);
-        SetEnvironmentVariableA("TDS_STAGER_LOG", stagerLog().c_str());
-    }
+    void SetUp() override { CreateDirectoryA(bin().c_str(), nullptr); }
     void TearDown() override {
-        for (const char* name : {"TDS_STAGER_LOG", "TDS_STAGER_ANSWER", "TDS_STAGER_STATUS"})
-            SetEnvironmentVariableA(name, nullptr);
         DeleteFileA(stagerLog().c_str());
         for (const char* name : {"stager.dll", "msvcr100.dll"})
             DeleteFileA((bin() + "\\" + name).c_str());
@@ -38,16 +36,7 @@ protected:
     std::string home() const { return dir_.path(); }
     std::string bin() const { return dir_.file("bin"); }
     std::string stagerLog() const { return logDir_.file("stager.log"); }
-    std::vector<std::string> stagerCalls() const {
-        std::vector<std::string> lines;
-        if (!testutil::fileExists(stagerLog()))
-            return lines;
-        const std::string text = testutil::readFileText(stagerLog());
-        size_t start = 0;
-        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-            lines.push_back(text.substr(start, end - start));
-        return lines;
-    }
+    std::vector<std::string> stagerCalls() const { return testutil::readFileLines(stagerLog()); }
     void install(const char* source, const char* target) {
         ASSERT_TRUE(CopyFileA(doubleFile(source).c_str(), (bin() + "\\" + target).c_str(), FALSE))
             << doubleFile(source);
@@ -56,13 +45,16 @@ protected:
         install("msvcr100.dll", "msvcr100.dll");
         install("stager.dll", "stager.dll");
     }
-    static void script(int answer, int status) {
-        SetEnvironmentVariableA("TDS_STAGER_ANSWER", std::to_string(answer).c_str());
-        SetEnvironmentVariableA("TDS_STAGER_STATUS", std::to_string(status).c_str());
+    void script(int answer, int status) {
+        answer_.set(std::to_string(answer));
+        status_.set(std::to_string(status));
     }
 
     testutil::ScratchDir dir_{"home"};
     testutil::ScratchDir logDir_{"stagerlog"};
+    testutil::ScopedEnvironment stagerLogVar_{"TDS_STAGER_LOG", stagerLog()};
+    testutil::ScopedEnvironment answer_{"TDS_STAGER_ANSWER"};
+    testutil::ScopedEnvironment status_{"TDS_STAGER_STATUS"};
     testutil::LogCapture log_;
 };
 

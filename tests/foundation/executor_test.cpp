@@ -9,7 +9,10 @@
 
 #include <thread>
 
+#include "common/files.h"
 #include "common/log_capture.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 #include "common/test_util.h"
 #include "foundation/executor.h"
 #include "foundation/executor_internal.h"
@@ -21,19 +24,6 @@ using testutil::besideExe;
 
 std::string helper() { return besideExe("tds_cmdlog_helper.exe"); }
 
-// Sets an environment variable of this process (inherited by children)
-// for the length of a scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        SetEnvironmentVariableA(name, value.c_str());
-    }
-    ~ScopedEnv() { SetEnvironmentVariableA(name_, nullptr); }
-
-private:
-    const char* name_;
-};
-
 class ExecutorTest : public ::testing::Test {
 protected:
     void TearDown() override { executor_internal::setDesktopUserHooksForTesting({}); }
@@ -43,7 +33,7 @@ protected:
 
     testutil::ScratchDir dir_{"exec"};
     std::string logFile_ = dir_.file("cmd.log");
-    ScopedEnv env_{"TDS_CMDLOG_FILE", logFile_};
+    testutil::ScopedEnvironment env_{"TDS_CMDLOG_FILE", logFile_};
 };
 
 bool childOfUsRunning(const char* exeName) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "common/test_util.h"
 #include "foundation/installed_runtimes.h"
 

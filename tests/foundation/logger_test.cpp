@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_process.h"
 #include "common/test_util.h"
 #include "foundation/logger.h"

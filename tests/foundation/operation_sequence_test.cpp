@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
 #include "common/test_util.h"
+#include "common/text_conversion.h"
 #include "foundation/fake_clock.h"
 #include "foundation/ipc/errors.h"
 #include "foundation/ipc/thread.h"
@@ -258,7 +260,7 @@ TEST_F(RealWriterTest, Run_FollowsScriptedMsiexecToTheEnd) {
         "record 1 1\nsleep 400\nrecord 1 2\nsleep 300\nrecord 2 1\nsleep 400\nrecord 3 2\n");
     RunThread runner(*sequence_);
     testutil::ProcessResult result =
-        testutil::runProcess(testutil::quote(tds_test::wideToUtf8(tds_test::FakeMsiexec::exePath())), 30000);
+        testutil::runProcess(testutil::quote(testutil::toUtf8(tds_test::FakeMsiexec::exePath())), 30000);
     ASSERT_TRUE(result.started);
     ASSERT_TRUE(testutil::waitFor([&] { return runner.returned(); }, 5000));
     EXPECT_TRUE(runner.error_.empty()) << runner.error_;

@@ -17,18 +17,14 @@
 #include <cstring>
 #include <string>
 
+#include "common/scoped_environment.h"
+
 extern "C" __declspec(dllimport) int tdsRuntimeMarker();
 
 namespace {
 
-std::string environment(const char* name) {
-    char value[1024] = {};
-    const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
 long numberOr(const char* name, long fallback) {
-    const std::string text = environment(name);
+    const std::string text = testutil::environmentValue(name);
     if (text.empty())
         return fallback;
     return std::strtol(text.c_str(), nullptr, 10);
@@ -74,7 +70,7 @@ extern "C" __declspec(dllexport) int32_t WINAPI RegisterStagerEx(void* request, 
         GetModuleFileNameA(crt, runtime, MAX_PATH);
     line += std::string(" runtime=") + runtime + "\r\n";
 
-    const std::string logPath = environment("TDS_STAGER_LOG");
+    const std::string logPath = testutil::environmentValue("TDS_STAGER_LOG");
     if (!logPath.empty()) {
         FILE* log = std::fopen(logPath.c_str(), "ab");
         if (log) {

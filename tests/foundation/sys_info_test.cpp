@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "common/child_process.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 #include "foundation/sys_info_internal.h"
 

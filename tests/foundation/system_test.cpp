@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "common/files.h"
 #include "common/test_util.h"
 #include "foundation/dll.h"
 #include "foundation/file_utils.h"

@@ -8,8 +8,11 @@
 
 #include <thread>
 
+#include "common/child_process.h"
 #include "common/log_capture.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
+#include "common/window_finder.h"
 #include "foundation/registry_view.h"
 #include "foundation/registry_view_internal.h"
 #include "foundation/shell_utils.h"
@@ -21,26 +24,10 @@
 
 namespace {
 
-struct FindWindowOf {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK matchPid(HWND window, LPARAM param) {
-    FindWindowOf* f = reinterpret_cast<FindWindowOf*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == f->pid && IsWindowVisible(window)) {
-        f->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND windowOf(DWORD pid) {
-    FindWindowOf f = {pid, nullptr};
-    EnumWindows(matchPid, reinterpret_cast<LPARAM>(&f));
-    return f.found;
+    testutil::WindowQuery shown;
+    shown.processId = pid;
+    return testutil::findWindow(shown);
 }
 
 struct ShutdownCase {

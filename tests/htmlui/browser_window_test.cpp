@@ -10,7 +10,10 @@
 #include <string>
 
 #include "common/log_capture.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
+#include "common/text_conversion.h"
+#include "common/window_finder.h"
 #include "htmlui/browser_control.h"
 #include "htmlui/browser_window.h"
 #include "htmlui/ui_context.h"
@@ -49,16 +52,11 @@ public:
 std::vector<HWND> browserWindowsOfUIThread() {
     std::vector<HWND> found;
     onUIThread([&] {
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                wchar_t name[64] = {};
-                GetClassNameW(hwnd, name, 64);
-                if (std::wstring(name) == ui::BrowserWindow::kClassName)
-                    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        testutil::WindowQuery browsers;
+        browsers.threadId = GetCurrentThreadId();
+        browsers.className = testutil::toAnsi(ui::BrowserWindow::kClassName);
+        browsers.visibleOnly = false;
+        found = testutil::findWindows(browsers);
     });
     return found;
 }

@@ -17,7 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/files.h"
 #include "common/log_capture.h"
+#include "common/program_folder.h"
 #include "common/test_process.h"
 #include "common/test_util.h"
 #include "foundation/locale_internal.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "common/test_util.h"
 #include "kit/cab_extraction.h"
 #include "launcher/msi_package_internal.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "common/test_util.h"
 #include "kit/kit_registry.h"
 #include "kit/kit_runtime_installer.h"

@@ -8,7 +8,11 @@
 #include <string>
 
 #include "au/config.h"
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 #include "common/test_util.h"
+#include "common/text_conversion.h"
 #include "foundation/logger.h"
 #include "foundation/logger_internal.h"
 #include "foundation/shell_utils.h"
@@ -18,13 +22,6 @@
 #include "support/fake_msiexec_control.h"
 
 namespace {
-
-std::wstring wide(const std::string& text) {
-    std::wstring out(text.size() + 1, L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], static_cast<int>(out.size()));
-    out.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
-    return out;
-}
 
 const char kAutoUpdateKey[] = "SOFTWARE\\TolvaSoft\\Auto Update";
 const char kUpdateKey[] = "SOFTWARE\\TolvaSoft\\Tolva Update";
@@ -52,13 +49,13 @@ protected:
     }
     std::string log() const { return testutil::readFileText(dir_.file("tusched.log")); }
     std::vector<std::string> registrations() const {
-        return tds_test::readLogLines(wide(toolLog_.file("taureg.log")));
+        return testutil::readFileLines(toolLog_.file("taureg.log"));
     }
-    std::string msiexec() const { return tds_test::wideToUtf8(tds_test::FakeMsiexec::exePath()); }
+    std::string msiexec() const { return testutil::toUtf8(tds_test::FakeMsiexec::exePath()); }
 
     testutil::ScratchDir dir_{"au-install"};
     testutil::ScratchDir toolLog_{"taureg"};
-    tds_test::ScopedEnvironment toolLogVar_{L"TDS_CMDLINE_LOG", wide(toolLog_.file("taureg.log"))};
+    testutil::ScopedEnvironment toolLogVar_{"TDS_CMDLINE_LOG", toolLog_.file("taureg.log")};
     testutil::ScopedRegTree auKey_{HKEY_LOCAL_MACHINE, kAutoUpdateKey, KEY_WOW64_32KEY};
     testutil::ScopedRegTree policy_{HKEY_LOCAL_MACHINE, kUpdateKey, KEY_WOW64_32KEY};
     tds_test::InstallerLocationOverride location_{tds_test::FakeMsiexec::folder()};
@@ -108,7 +105,7 @@ TEST_F(AutoUpdateInstallTest, InstallAutoUpdate_ExitCodes) {
         {"exit 0\n", "7", -3},
     };
     for (const Case& c : cases) {
-        tds_test::ScopedEnvironment toolExit(L"TDS_CMDLINE_EXIT_CODE", wide(c.toolExit));
+        testutil::ScopedEnvironment toolExit("TDS_CMDLINE_EXIT_CODE", c.toolExit);
         tds_test::FakeMsiexec fake(c.script);
         EXPECT_EQ(InstallAutoUpdate(false, package_.c_str(), true), c.answer) << c.script;
     }

@@ -8,8 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/files.h"
 #include "common/log_capture.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
+#include "common/window_finder.h"
 #include "foundation/registry_view_internal.h"
 #include "foundation/tstrings.h"
 #include "launcher/browser_launch_internal.h"
@@ -25,16 +29,7 @@ std::string browserDir(const std::string& name) { return testutil::besideExe("fa
 std::string browserExe(const std::string& name) { return browserDir(name) + "\\" + name + ".exe"; }
 std::string browserLogPath(const std::string& name) { return browserDir(name) + "\\browser.log"; }
 
-std::vector<std::string> browserLog(const std::string& name) {
-    std::vector<std::string> lines;
-    if (!testutil::fileExists(browserLogPath(name)))
-        return lines;
-    const std::string text = testutil::readFileText(browserLogPath(name));
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
+std::vector<std::string> browserLog(const std::string& name) { return testutil::readFileLines(browserLogPath(name)); }
 
 // Ids of the running stand-in browsers (by their folder, so no other
 // program of the same name is ever touched).
@@ -74,21 +69,9 @@ void endStandIns() {
 }
 
 bool hasWindow(DWORD processId) {
-    struct Search {
-        DWORD id;
-        bool found;
-    } search = {processId, false};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->id && IsWindowVisible(window))
-                s->found = true;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    testutil::WindowQuery shown;
+    shown.processId = processId;
+    return testutil::findWindow(shown) != nullptr;
 }
 
 void setText(const std::string& key, const char* name, const std::string& text, DWORD type = REG_SZ) {

@@ -8,6 +8,8 @@
 
 #include <atomic>
 
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 #include "launcher/ui_test_driver.h"
 

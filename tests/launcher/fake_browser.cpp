@@ -8,18 +8,20 @@
 
 #include <string>
 
-#include "support/win_text.h"
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/text_conversion.h"
 
 namespace {
 
 const int kClosedExitCode = 7;
 
-std::wstring logPath() { return tds_test::moduleFolder() + L"browser.log"; }
+std::wstring logPath() { return testutil::besideExe(L"browser.log"); }
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE:
-      tds_test::appendLogLine(logPath(), "closed");
+      testutil::appendLogLine(logPath(), "closed");
       DestroyWindow(window);
       return 0;
     case WM_DESTROY:
@@ -33,7 +35,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  tds_test::appendLogLine(logPath(), tds_test::wideToUtf8(GetCommandLineW()));
+  testutil::appendLogLine(logPath(), testutil::toUtf8(GetCommandLineW()));
   WNDCLASSW cls = {};
   cls.lpfnWndProc = windowProc;
   cls.hInstance = instance;

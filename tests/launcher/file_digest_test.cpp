@@ -1,5 +1,6 @@
 #include "launcher/file_digest.h"
 
+#include "common/files.h"
 #include "common/test_util.h"
 #include "foundation/logger.h"
 

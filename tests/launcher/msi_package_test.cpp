@@ -8,8 +8,13 @@
 #include <thread>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/files.h"
 #include "common/log_capture.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 #include "common/test_util.h"
+#include "common/window_finder.h"
 #include "foundation/shell_utils.h"
 #include "launcher/msi_package.h"
 #include "launcher/msi_package_internal.h"
@@ -112,12 +117,7 @@ FatalRun runFatal(const std::string& args) {
                      testutil::quote(besideExe("tds_resource_carrier.exe")) + " " + args))
         return run;
     run.boxSeen = testutil::waitFor([&] {
-        HWND box = nullptr;
-        while ((box = FindWindowExA(nullptr, box, "#32770", "Error")) != nullptr) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(box, &pid);
-            if (pid != child.pid() || !IsWindowVisible(box))
-                continue;
+        for (HWND box : testutil::findWindows(testutil::dialogsOf(child.pid(), "Error"))) {
             // The box window exists before its text control is made and
             // filled: read it only once it is shown with its text.
             std::string text;
@@ -272,18 +272,13 @@ TEST(GetMsiFilePath, NoPathLoggedWithItsReason) {
 
 class RunMsiInstallTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        policy_.clear();
-        SetEnvironmentVariableA("TDS_CMDLOG_FILE", log_.c_str());
-    }
-    void TearDown() override {
-        SetEnvironmentVariableA("TDS_CMDLOG_FILE", nullptr);
-        SetEnvironmentVariableA("TDS_CMDLOG_EXIT", nullptr);
-    }
+    void SetUp() override { policy_.clear(); }
     testutil::ScopedRegBackup policy_{HKEY_LOCAL_MACHINE, "SOFTWARE\\TolvaSoft\\Tolva Update\\Policy"};
     testutil::ScopedRegBackup vendor_{HKEY_LOCAL_MACHINE, "SOFTWARE\\TolvaSoft"};
     testutil::ScratchDir dir_{"run"};
     std::string log_ = dir_.file("msiexec.log");
+    testutil::ScopedEnvironment logVar_{"TDS_CMDLOG_FILE", log_};
+    testutil::ScopedEnvironment exitVar_{"TDS_CMDLOG_EXIT"};
 };
 
 TEST_F(RunMsiInstallTest, RunsTheCommandLineWholeAndAnswersTheExitCode) {
@@ -292,7 +287,7 @@ TEST_F(RunMsiInstallTest, RunsTheCommandLineWholeAndAnswersTheExitCode) {
     const std::string msiexec = besideExe("tds_cmdlog_helper.exe");
     const std::string line = "\"" + msiexec + "\" /i \"C:\\p\\kessa.msi\" /qn  /qn  SKIPLICENSE=1";
     for (DWORD code : {0u, 1603u, 3010u, 0xC0000005u}) {
-        SetEnvironmentVariableA("TDS_CMDLOG_EXIT", std::to_string(code).c_str());
+        exitVar_.set(std::to_string(code));
         EXPECT_EQ(static_cast<DWORD>(RunMsiInstall(msiexec.c_str(), line.c_str())), code);
     }
     EXPECT_EQ(testutil::readFileText(log_).substr(0, line.size() + 1), line + "\n");

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "common/test_servers.h"
 #include "common/test_util.h"
 #include "foundation/http_connection.h"

@@ -11,10 +11,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
 
+#include "common/window_finder.h"
 #include "launcher/security_prompts.h"
 #include "launcher/ui/change_folder.h"
 #include "launcher/ui/post_install_panes.h"
@@ -24,36 +24,10 @@
 
 namespace {
 
-struct FindArgs {
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK matchPage(HWND hwnd, LPARAM param) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[16] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || std::strcmp(cls, "#32770") != 0)
-        return TRUE;
-    reinterpret_cast<FindArgs*>(param)->found = hwnd;
-    return FALSE;
-}
-
-HWND waitForPage() {
-    for (int i = 0; i < 1500; ++i) {
-        FindArgs args;
-        EnumWindows(&matchPage, reinterpret_cast<LPARAM>(&args));
-        if (args.found)
-            return args.found;
-        Sleep(20);
-    }
-    return nullptr;
-}
-
 // Waits for the page, moves the progress bar on, announces the page through
 // the ready file and, once that file is gone, presses endButton.
 void drive(const std::string& readyFile, int endButton) {
-    HWND page = waitForPage();
+    HWND page = testutil::waitForWindow(testutil::dialogsOf(), 30000);
     if (!page)
         return;
     if (HWND bar = GetDlgItem(page, CSetupProgressDialog::kBarControl))

@@ -10,7 +10,10 @@
 #include <functional>
 #include <string>
 
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
+#include "common/window_finder.h"
 #include "launcher/security_prompts.h"
 #include "launcher/ui/change_folder.h"
 #include "launcher/ui/post_install_panes.h"
@@ -170,12 +173,12 @@ int launchesOf(const std::string& address) {
     return count;
 }
 
-BOOL CALLBACK closeStandInBrowser(HWND window, LPARAM) {
-    char title[64] = {};
-    GetWindowTextA(window, title, sizeof title);
-    if (std::string(title) == "Stand-in browser")
+void closeStandInBrowsers() {
+    testutil::WindowQuery browsers;
+    browsers.title = "Stand-in browser";
+    browsers.visibleOnly = false;
+    for (HWND window : testutil::findWindows(browsers))
         PostMessageA(window, WM_CLOSE, 0, 0);
-    return TRUE;
 }
 
 struct LinkCase {
@@ -208,21 +211,13 @@ protected:
         // window appears only after a single sweep would outlive the test
         // program and keep CTest waiting on its output.
         testutil::waitFor([] {
-            EnumWindows(&closeStandInBrowser, 0);
+            closeStandInBrowsers();
             int launched = 0, closed = 0;
-            const std::string text = testutil::readFileText(browserLog());
-            for (size_t start = 0; start < text.size();) {
-                size_t end = text.find('\n', start);
-                if (end == std::string::npos)
-                    end = text.size();
-                std::string line = text.substr(start, end - start);
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
+            for (const std::string& line : testutil::readFileLines(browserLog())) {
                 if (line == "closed")
                     ++closed;
                 else if (!line.empty())
                     ++launched;
-                start = end + 1;
             }
             return closed >= launched;
         }, 10000);

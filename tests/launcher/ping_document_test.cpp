@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/files.h"
 #include "common/test_util.h"
 #include "foundation/logger.h"
 #include "foundation/online_endpoints.h"

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/files.h"
 #include "common/test_servers.h"
 #include "common/test_util.h"
 #include "foundation/logger.h"

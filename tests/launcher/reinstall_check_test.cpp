@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 #include "common/test_util.h"
 #include "launcher/current_runtime.h"
 #include "launcher/reinstall_check.h"
@@ -263,8 +266,8 @@ private:
 TEST(CheckGUIDAndUninstall, RunsUninstallOnlyForRegisteredProduct) {
     testutil::ScratchDir scratch("guid");
     const std::string log = scratch.file("runs.log");
-    SetEnvironmentVariableA("SCRUB_MSIEXEC_LOG", log.c_str());
-    SetEnvironmentVariableA("SCRUB_MSIEXEC_EXIT", "1605");
+    testutil::ScopedEnvironment logVar("SCRUB_MSIEXEC_LOG", log);
+    testutil::ScopedEnvironment exitVar("SCRUB_MSIEXEC_EXIT", "1605");
     InstallerLocation location(testutil::besideExe("scrub-msiexec"));
     const std::string version = "1.8.0_44";
     const std::string code = tscrub::TCleaner::getProductGUID(version, 64, false);
@@ -285,8 +288,6 @@ TEST(CheckGUIDAndUninstall, RunsUninstallOnlyForRegisteredProduct) {
                         testutil::besideExe("scrub-msiexec") + "\\msiexec.exe|" + program + " /x " + code + " /qb!\n" +
                         testutil::besideExe("scrub-msiexec") + "\\msiexec.exe|" + program + " /x " + code +
                         " /qn REBOOT=ReallySuppress\n");
-    SetEnvironmentVariableA("SCRUB_MSIEXEC_LOG", nullptr);
-    SetEnvironmentVariableA("SCRUB_MSIEXEC_EXIT", nullptr);
 }
 
 }  // namespace

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "common/log_capture.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 #include "common/test_util.h"
 #include "foundation/net_utils_internal.h"
 #include "foundation/registry_view_internal.h"
@@ -147,8 +150,6 @@ protected:
         vendor_.clear();
         vendor32_.clear();
         CreateDirectoryA(home_.file("bin").c_str(), nullptr);
-        SetEnvironmentVariableA("TDS_STAGER_LOG", stagerLog().c_str());
-        SetEnvironmentVariableA("TDS_STAGER_ANSWER", "1");
     }
     void TearDown() override {
         setPaneFactoryForTesting(nullptr);
@@ -156,8 +157,6 @@ protected:
         net_internal::setConnectedStateForTesting(nullptr);
         net_internal::setProbeUrlForTesting("");
         registry_view_internal::setRunning32BitForTesting(-1);
-        for (const char* name : {"TDS_STAGER_LOG", "TDS_STAGER_ANSWER"})
-            SetEnvironmentVariableA(name, nullptr);
         for (const char* name : {"stager.dll", "msvcr100.dll"})
             DeleteFileA(home_.file("bin\\" + std::string(name)).c_str());
         RemoveDirectoryA(home_.file("bin").c_str());
@@ -194,6 +193,8 @@ protected:
     testutil::ScopedRegBackup vendor32_{HKEY_LOCAL_MACHINE, kVendor, KEY_WOW64_32KEY};
     testutil::ScratchDir home_{"home"};
     testutil::ScratchDir logDir_{"stager"};
+    testutil::ScopedEnvironment stagerLogVar_{"TDS_STAGER_LOG", stagerLog()};
+    testutil::ScopedEnvironment stagerAnswer_{"TDS_STAGER_ANSWER", "1"};
     testutil::LogCapture log_;
 };
 
@@ -314,7 +315,7 @@ TEST_F(SecurityPromptsTest, RunPostInstallPanes_LogsPanesAndSequence) {
 
 TEST_F(SecurityPromptsTest, Finish_PluginOffShowsPluginPaneOnly) {
     installDeployLibrary();
-    SetEnvironmentVariableA("TDS_STAGER_ANSWER", "0");  // plug-in status 0: off; no earlier decisions
+    stagerAnswer_.set("0");  // plug-in status 0: off; no earlier decisions
     g_script.plugin = {next()};
     g_script.complete = {cancel()};
     FinishUIInstallationWithSecurityPrompts(home_.path(), false, false, "", 0);

@@ -18,11 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
 #include "common/test_util.h"
+#include "common/text_conversion.h"
 #include "foundation/executor.h"
 #include "launcher/ui_test_driver.h"
 #include "support/fake_msiexec_control.h"
-#include "support/win_text.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ bool pumpUntil(Pred pred, DWORD timeoutMs) {
 // wait that dispatches the calling thread's messages (RunMsiInstall without
 // its registry clean-up).
 DWORD runFakeInstall() {
-    const std::string path = tds_test::wideToUtf8(tds_test::FakeMsiexec::exePath());
+    const std::string path = testutil::toUtf8(tds_test::FakeMsiexec::exePath());
     return Executor::ExecProcessWithAtlMessageLoop(path, testutil::quote(path) + " /i sample.msi /qn", 0, nullptr);
 }
 
@@ -171,7 +172,7 @@ TEST(SetupProgressDialogTest, Destroy_WhileInstallerStillReportsDoesNotHang) {
     ASSERT_NE(dialog.Create(GetDesktopWindow()), nullptr);
     const HWND window = dialog.hwnd();
     testutil::ChildProcess installer;
-    const std::string path = tds_test::wideToUtf8(tds_test::FakeMsiexec::exePath());
+    const std::string path = testutil::toUtf8(tds_test::FakeMsiexec::exePath());
     ASSERT_TRUE(installer.start(testutil::quote(path)));
     ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 10000));
     EXPECT_TRUE(dialog.DestroyWindow());  // no pumping here: the worker must not need it

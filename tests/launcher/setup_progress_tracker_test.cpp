@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 #include "foundation/fake_clock.h"
 #include "foundation/ipc/shared_memory.h"

@@ -20,7 +20,7 @@ endif()
 
 # Every page with sample data, held up for scripts/screenshots.sh.
 if(WIN32)
-  tds_add_helper(page_gallery SOURCES page_gallery.cpp GUI LIBS launcher)
+  tds_add_helper(page_gallery SOURCES page_gallery.cpp GUI LIBS launcher test_common)
   set_target_properties(page_gallery PROPERTIES OUTPUT_NAME page-gallery)
 endif()
 

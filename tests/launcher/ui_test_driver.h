@@ -8,46 +8,14 @@
 #include <string>
 #include <thread>
 
+#include "common/window_finder.h"
+
 namespace uitest {
-
-struct FindArgs {
-    std::string title;
-    HWND found = nullptr;
-};
-
-inline BOOL CALLBACK matchDialog(HWND hwnd, LPARAM param) {
-    auto* args = reinterpret_cast<FindArgs*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd))
-        return TRUE;
-    char className[64] = {};
-    GetClassNameA(hwnd, className, sizeof(className));
-    if (std::string(className) != "#32770")
-        return TRUE;
-    char text[256] = {};
-    GetWindowTextA(hwnd, text, sizeof(text));
-    if (args->title.empty() || args->title == text) {
-        args->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // A visible dialog box of this process with the caption title (any caption
 // when empty), waited for up to timeoutMs; null when none came.
 inline HWND waitForDialog(const std::string& title, DWORD timeoutMs = 15000) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        FindArgs args;
-        args.title = title;
-        EnumWindows(&matchDialog, reinterpret_cast<LPARAM>(&args));
-        if (args.found)
-            return args.found;
-        if (GetTickCount() - start > timeoutMs)
-            return nullptr;
-        Sleep(20);
-    }
+    return testutil::waitForWindow(testutil::dialogsOf(0, title), timeoutMs);
 }
 
 // Waits until window is gone; true when it went within timeoutMs.

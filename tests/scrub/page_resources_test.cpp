@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 
 namespace {

@@ -9,19 +9,15 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-std::string env(const char* name) {
-    char buffer[4096];
-    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
-    return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : std::string();
-}
-}  // namespace
+#include "common/scoped_environment.h"
+
+using testutil::environmentValue;
 
 int main() {
     const std::string commandLine = GetCommandLineA();
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const std::string log = env("SCRUB_MSIEXEC_LOG");
+    const std::string log = environmentValue("SCRUB_MSIEXEC_LOG");
     if (!log.empty()) {
         FILE* f = fopen(log.c_str(), "ab");
         if (f) {
@@ -35,12 +31,12 @@ int main() {
         code = commandLine.substr(x + 4);
         code = code.substr(0, code.find(' '));
     }
-    const std::string exits = env("SCRUB_MSIEXEC_EXITS");
+    const std::string exits = environmentValue("SCRUB_MSIEXEC_EXITS");
     if (!code.empty()) {
         const size_t at = exits.find(code + "=");
         if (at != std::string::npos)
             return static_cast<int>(strtoul(exits.c_str() + at + code.size() + 1, nullptr, 10));
     }
-    const std::string fallback = env("SCRUB_MSIEXEC_EXIT");
+    const std::string fallback = environmentValue("SCRUB_MSIEXEC_EXIT");
     return fallback.empty() ? 1605 : static_cast<int>(strtoul(fallback.c_str(), nullptr, 10));
 }

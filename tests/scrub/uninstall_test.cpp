@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 #include "common/test_util.h"
 #include "foundation/logger.h"
 #include "foundation/sys_info.h"
@@ -88,31 +92,13 @@ struct MsiRun {
 
 class UninstallTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SetEnvironmentVariableA("SCRUB_MSIEXEC_LOG", log_.c_str());
-        SetEnvironmentVariableA("SCRUB_MSIEXEC_EXIT", "1603");
-        SetEnvironmentVariableA("SCRUB_MSIEXEC_EXITS", nullptr);
-    }
-    void TearDown() override {
-        SetEnvironmentVariableA("SCRUB_MSIEXEC_LOG", nullptr);
-        SetEnvironmentVariableA("SCRUB_MSIEXEC_EXIT", nullptr);
-        SetEnvironmentVariableA("SCRUB_MSIEXEC_EXITS", nullptr);
-    }
+    void SetUp() override { exitsVar_.unset(); }
 
     std::vector<MsiRun> runs() const {
         std::vector<MsiRun> out;
-        if (!testutil::fileExists(log_))
-            return out;
-        const std::string text = testutil::readFileText(log_);
-        size_t pos = 0;
-        while (pos < text.size()) {
-            size_t end = text.find('\n', pos);
-            if (end == std::string::npos)
-                end = text.size();
-            const std::string line = text.substr(pos, end - pos);
+        for (const std::string& line : testutil::readFileLines(log_)) {
             const size_t bar = line.find('|');
             out.push_back({line.substr(0, bar), line.substr(bar + 1)});
-            pos = end + 1;
         }
         return out;
     }
@@ -129,6 +115,9 @@ protected:
     const std::string fake_ = fakeDir_ + "\\msiexec.exe";
     testutil::ScratchDir scratch_{"scrub"};
     const std::string log_ = scratch_.file("runs.log");
+    testutil::ScopedEnvironment logVar_{"SCRUB_MSIEXEC_LOG", log_};
+    testutil::ScopedEnvironment exitVar_{"SCRUB_MSIEXEC_EXIT", "1603"};
+    testutil::ScopedEnvironment exitsVar_{"SCRUB_MSIEXEC_EXITS"};
     InstallerLocation location_{fakeDir_};
 };
 
@@ -160,7 +149,7 @@ TEST_F(UninstallTest, UninstallProduct_ExitCodesZeroAnd3010AreSuccess) {
         bool ok;
     } cases[] = {{"0", true}, {"3010", true}, {"1605", false}, {"1", false}, {"1641", false}};
     for (const auto& c : cases) {
-        SetEnvironmentVariableA("SCRUB_MSIEXEC_EXIT", c.exit);
+        exitVar_.set(c.exit);
         uint32_t exitCode = 12345;
         EXPECT_EQ(tscrub::TCleaner::uninstallProduct("{83F16D29-7C5B-4E17-A2D6-3B96418098F0}", 64, exitCode), c.ok)
             << c.exit;
@@ -191,7 +180,7 @@ TEST_F(UninstallTest, UninstallVersion_OlderFamilyRunsOnce) {
 TEST_F(UninstallTest, UninstallVersion_NewerFamilyScansDownToFirstSuccess) {
     ScopedRegTree v(HKEY_LOCAL_MACHINE, std::string(kRuntimeFamily) + "1.8.0_3", KEY_WOW64_64KEY);
     createKey(std::string(kRuntimeFamily) + "1.8.0_3", KEY_WOW64_64KEY);
-    SetEnvironmentVariableA("SCRUB_MSIEXEC_EXITS", "{83F16D29-7C5B-4E17-A2D6-3B96418001FF}=3010");
+    exitsVar_.set("{83F16D29-7C5B-4E17-A2D6-3B96418001FF}=3010");
     uint32_t exitCode = 0;
     EXPECT_TRUE(tscrub::TCleaner::uninstallVersion("1.8.0_3", 64, exitCode));
     EXPECT_EQ(exitCode, 3010u);
@@ -214,7 +203,7 @@ TEST_F(UninstallTest, UninstallKessaVersion_LogsOutcome) {
     createKey(std::string(kRuntimeFamily) + "1.4.0", KEY_WOW64_32KEY);
     createKey(std::string(kRuntimeFamily) + "1.7.0_20", KEY_WOW64_64KEY);
     createKey(std::string(kRuntimeFamily) + "1.5.0_7", KEY_WOW64_32KEY);
-    SetEnvironmentVariableA("SCRUB_MSIEXEC_EXITS", "{83F16D29-7C5B-4E17-A2D6-3B96417020F0}=0");
+    exitsVar_.set("{83F16D29-7C5B-4E17-A2D6-3B96417020F0}=0");
     EXPECT_TRUE(tscrub::TolvaScrub::uninstallKessaVersion("1.7.0_20", true));
     EXPECT_FALSE(tscrub::TolvaScrub::uninstallKessaVersion("1.5.0_7", false));
     EXPECT_THROW(tscrub::TolvaScrub::uninstallKessaVersion("1.4.0", false), std::runtime_error);

@@ -5,10 +5,10 @@
 #include <wincrypt.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "common/files.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -19,8 +19,7 @@ int main(int argc, char** argv) {
     std::string path = argv[2];
     if (!path.empty() && path[0] == '/')
         path = "Z:" + path;  // a path of the Unix side
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<BYTE> der((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<BYTE> der = testutil::readFileBytes(path);
     if (der.empty()) {
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         return 1;

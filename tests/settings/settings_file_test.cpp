@@ -13,6 +13,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "common/child_process.h"
+#include "common/program_folder.h"
 #else
 #include <dirent.h>
 #include <signal.h>
@@ -318,29 +321,18 @@ public:
         const std::wstring releaseName = L"SettingsHolderRelease-" + tag;
         ready_ = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
         release_ = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
-        wchar_t module[MAX_PATH];
-        GetModuleFileNameW(nullptr, module, MAX_PATH);
-        std::wstring exe(module);
-        exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"settings_file_holder.exe";
+        const std::wstring exe = testutil::besideExe(L"settings_file_holder.exe");
         const std::wstring widePath(path.begin(), path.end());  // ASCII test paths
-        std::wstring command = L"\"" + exe + L"\" \"" + widePath + L"\" " + readyName + L" " + releaseName;
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        started_ = CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-        if (started_) {
-            CloseHandle(pi.hThread);
-            process_ = pi.hProcess;
-            HANDLE both[] = {ready_, process_};
+        if (holder_.start(testutil::quote(exe) + L" " + testutil::quote(widePath) + L" " + readyName + L" " +
+                          releaseName)) {
+            HANDLE both[] = {ready_, holder_.handle()};
             held_ = WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
         }
     }
+    // A holder that has not let go 30 s after its release is ended.
     ~FileHolder() {
         SetEvent(release_);
-        if (process_) {
-            WaitForSingleObject(process_, 30000);
-            CloseHandle(process_);
-        }
+        holder_.wait(30000);
         CloseHandle(ready_);
         CloseHandle(release_);
     }
@@ -350,8 +342,7 @@ private:
     static inline int counter_ = 0;
     HANDLE ready_ = nullptr;
     HANDLE release_ = nullptr;
-    HANDLE process_ = nullptr;
-    bool started_ = false;
+    testutil::ChildProcess holder_;
     bool held_ = false;
 };
 

@@ -22,6 +22,10 @@
 #include <thread>
 #include <vector>
 
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
+#include "common/text_conversion.h"
 #include "support/browser_standin/browser_standin.h"
 #include "support/browser_standin/standin_registration.h"
 
@@ -52,12 +56,6 @@ void pumpFor(DWORD ms) {
   pumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
 
-std::wstring modulePath() {
-  wchar_t path[MAX_PATH * 2];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  return std::wstring(path, n);
-}
-
 // res:// base of a module path, encoded as the engine builds it.
 std::wstring resBase(const std::wstring& module) {
   std::wstring out = L"res://";
@@ -86,20 +84,6 @@ std::wstring tempPath(const std::wstring& name) {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);
   return std::wstring(dir) + name + L"_" + std::to_wstring(GetCurrentProcessId());
-}
-
-std::string readAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string utf8(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
-  return out;
 }
 
 // ---- the page's external object -----------------------------------------
@@ -461,16 +445,15 @@ class BrowserStandinTest : public ::testing::Test {
     StandinSetFailCreate(0);
     StandinSetHoldClientSite(0);
     StandinReleaseHeldSites();
-    SetEnvironmentVariableW(L"BROWSER_STANDIN_LOG", nullptr);
     EXPECT_EQ(StandinLiveObjects(), liveBefore_) << "a control outlived its host";
   }
 
-  std::wstring page(const std::wstring& name) { return resBase(modulePath()) + name; }
+  std::wstring page(const std::wstring& name) { return resBase(testutil::selfPathWide()) + name; }
 
   void loadPage(const std::wstring& name) {
     ASSERT_HRESULT_SUCCEEDED(host_->createControl());
-    ASSERT_TRUE(host_->load(page(name))) << "no DocumentComplete for " << utf8(name);
-    ASSERT_TRUE(host_->has(DISPID_DOCUMENTCOMPLETE)) << utf8(name) << " failed to load";
+    ASSERT_TRUE(host_->load(page(name))) << "no DocumentComplete for " << testutil::toUtf8(name);
+    ASSERT_TRUE(host_->has(DISPID_DOCUMENTCOMPLETE)) << testutil::toUtf8(name) << " failed to load";
   }
 
   // The text of a script evaluated through the test hook.
@@ -479,7 +462,7 @@ class BrowserStandinTest : public ::testing::Test {
     HRESULT hr = StandinEval(host_->controlWindow(), script.c_str(), &result);
     std::wstring text = result ? std::wstring(result, SysStringLen(result)) : std::wstring();
     SysFreeString(result);
-    EXPECT_HRESULT_SUCCEEDED(hr) << utf8(script) << ": " << utf8(text);
+    EXPECT_HRESULT_SUCCEEDED(hr) << testutil::toUtf8(script) << ": " << testutil::toUtf8(text);
     return text;
   }
 
@@ -517,6 +500,8 @@ class BrowserStandinTest : public ::testing::Test {
   Host* host_ = nullptr;
   External external_;
   LONG liveBefore_ = 0;
+  // The stand-in's log for the tests that read it; unset again after TearDown.
+  testutil::ScopedEnvironment standinLog_{L"BROWSER_STANDIN_LOG"};
 };
 
 HWND BrowserStandinTest::hostWindow_ = nullptr;
@@ -717,7 +702,7 @@ TEST_F(BrowserStandinTest, Navigate_ServesPagesOfAnotherModuleByEncodedPath) {
   std::wstring dir = tempPath(L"standin pages");
   CreateDirectoryW(dir.c_str(), nullptr);
   std::wstring copy = dir + L"\\page carrier.exe";
-  ASSERT_TRUE(CopyFileW(modulePath().c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(testutil::selfPathWide().c_str(), copy.c_str(), FALSE));
   ASSERT_HRESULT_SUCCEEDED(host_->createControl());
   std::wstring url = resBase(copy) + L"PLAIN.HTML";
   EXPECT_NE(url.find(L"%20"), std::wstring::npos);
@@ -781,9 +766,9 @@ TEST_F(BrowserStandinTest, GetScriptEval_AnswersValueOfTextInPage) {
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO error = {};
-    EXPECT_EQ(evalThroughDocument(c.script.c_str(), &result, &error), S_OK) << utf8(c.script);
-    EXPECT_EQ(result.vt, c.type) << utf8(c.script);
-    EXPECT_EQ(variantText(result), c.text) << utf8(c.script);
+    EXPECT_EQ(evalThroughDocument(c.script.c_str(), &result, &error), S_OK) << testutil::toUtf8(c.script);
+    EXPECT_EQ(result.vt, c.type) << testutil::toUtf8(c.script);
+    EXPECT_EQ(variantText(result), c.text) << testutil::toUtf8(c.script);
     VariantClear(&result);
   }
 }
@@ -795,8 +780,8 @@ TEST_F(BrowserStandinTest, GetScriptEval_ThrowingTextAnswersException) {
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO error = {};
-    EXPECT_EQ(evalThroughDocument(script, &result, &error), DISP_E_EXCEPTION) << utf8(script);
-    EXPECT_NE(error.bstrDescription, nullptr) << utf8(script);
+    EXPECT_EQ(evalThroughDocument(script, &result, &error), DISP_E_EXCEPTION) << testutil::toUtf8(script);
+    EXPECT_NE(error.bstrDescription, nullptr) << testutil::toUtf8(script);
     SysFreeString(error.bstrSource);
     SysFreeString(error.bstrDescription);
     SysFreeString(error.bstrHelpFile);
@@ -944,7 +929,7 @@ TEST_F(BrowserStandinTest, Dom_AnswersWhatPagesUse) {
       {L"document.getElementById('strings').innerText", L"Remove older versions \u2013 \u00fcn\u00efcode"},
       {L"stringsStatus + ' ' + missingStatus", L"200 404"},
   };
-  for (const DomCase& c : cases) EXPECT_EQ(eval(c.script), c.expected) << utf8(c.script);
+  for (const DomCase& c : cases) EXPECT_EQ(eval(c.script), c.expected) << testutil::toUtf8(c.script);
 }
 
 TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
@@ -991,7 +976,7 @@ TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
        L"same(1) && same(0)",
        L"true"},
   };
-  for (const DomCase& c : steps) EXPECT_EQ(eval(c.script), c.expected) << utf8(c.script);
+  for (const DomCase& c : steps) EXPECT_EQ(eval(c.script), c.expected) << testutil::toUtf8(c.script);
 }
 
 TEST_F(BrowserStandinTest, ClickElement_TogglesCheckBoxAndRunsHandlers) {
@@ -1148,10 +1133,10 @@ TEST_F(BrowserStandinTest, Unadvise_UnknownCookieAnswersNoConnection) {
 TEST_F(BrowserStandinTest, Log_RecordsScriptErrorsAndPageGoesOn) {
   std::wstring log = tempPath(L"standin_errors.log");
   DeleteFileW(log.c_str());
-  SetEnvironmentVariableW(L"BROWSER_STANDIN_LOG", log.c_str());
+  standinLog_.set(log);
   loadPage(L"THROWS.HTML");
   EXPECT_EQ(eval(L"firstRan === true && secondRan === true"), L"true");
-  std::string text = readAll(log);
+  std::string text = testutil::readFileText(log);
   EXPECT_NE(text.find("navigate THROWS.HTML\n"), std::string::npos) << text;
   EXPECT_NE(text.find("script-error THROWS.HTML first script fails"), std::string::npos) << text;
   EXPECT_NE(text.find("script-error THROWS.HTML cannot load script missing.js"), std::string::npos) << text;
@@ -1163,28 +1148,29 @@ TEST_F(BrowserStandinTest, Script_RunsStepsAfterTheirPagesComplete) {
   std::wstring log = tempPath(L"standin_run.log");
   std::wstring script = tempPath(L"standin_run.txt");
   DeleteFileW(log.c_str());
+  ASSERT_TRUE(testutil::writeFileBytes(
+      script,
+      "MAIN.HTML click box\r\n"
+      "MAIN.HTML eval document.getElementById('para').innerText = 'scripted ' + clicks\r\n"
+      "MAIN.HTML wait 100\r\n"
+      "MAIN.HTML click secondLink\n"
+      "\n"
+      "SECOND.HTML click nowhere\n"
+      "second.html eval document.getElementById('back').innerText = 'done \xC3\xA4'\n"));
+  standinLog_.set(log);
   {
-    std::ofstream out(script.c_str(), std::ios::binary);
-    out << "MAIN.HTML click box\r\n"
-           "MAIN.HTML eval document.getElementById('para').innerText = 'scripted ' + clicks\r\n"
-           "MAIN.HTML wait 100\r\n"
-           "MAIN.HTML click secondLink\n"
-           "\n"
-           "SECOND.HTML click nowhere\n"
-           "second.html eval document.getElementById('back').innerText = 'done \xC3\xA4'\n";
+    testutil::ScopedEnvironment scriptVar(L"BROWSER_STANDIN_SCRIPT", script);
+    loadPage(L"MAIN.HTML");
   }
-  SetEnvironmentVariableW(L"BROWSER_STANDIN_LOG", log.c_str());
-  SetEnvironmentVariableW(L"BROWSER_STANDIN_SCRIPT", script.c_str());
-  loadPage(L"MAIN.HTML");
-  SetEnvironmentVariableW(L"BROWSER_STANDIN_SCRIPT", nullptr);
   DWORD completed = host_->find(DISPID_DOCUMENTCOMPLETE)->tick;
-  ASSERT_TRUE(pumpUntil([&] { return eval(L"clicks") == L"1"; }, 5000)) << readAll(log);
+  ASSERT_TRUE(pumpUntil([&] { return eval(L"clicks") == L"1"; }, 5000)) << testutil::readFileText(log);
   EXPECT_GE(GetTickCount() - completed, 290u) << "a step waits at least 300 ms after its page completed";
 
-  ASSERT_TRUE(pumpUntil([&] { return readAll(log).find("alert second loaded") != std::string::npos; }, 10000))
-      << readAll(log);
+  ASSERT_TRUE(pumpUntil(
+      [&] { return testutil::readFileText(log).find("alert second loaded") != std::string::npos; }, 10000))
+      << testutil::readFileText(log);
   ASSERT_TRUE(pumpUntil([&] { return eval(L"document.getElementById('back').innerText") == L"done \u00e4"; }, 5000));
-  std::string text = readAll(log);
+  std::string text = testutil::readFileText(log);
   const char* order[] = {"navigate MAIN.HTML\n",        "complete MAIN.HTML\n",   "click MAIN.HTML box\n",
                          "click MAIN.HTML secondLink\n", "navigate SECOND.HTML\n", "alert second loaded\n",
                          "complete SECOND.HTML\n", "click SECOND.HTML nowhere\n",

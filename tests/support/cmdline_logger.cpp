@@ -17,13 +17,14 @@
 #include <cwchar>
 #include <string>
 
-#include "support/win_text.h"
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
+#include "common/text_conversion.h"
 
 namespace {
 
-using tds_test::environmentValue;
-inline std::wstring ownFolder() { return tds_test::moduleFolder(); }
-inline std::string toUtf8(const std::wstring& text) { return tds_test::wideToUtf8(text); }
+using testutil::environmentValue;
 
 bool parseNumber(const std::wstring& text, long long& out) {
   if (text.empty()) return false;
@@ -36,14 +37,12 @@ bool parseNumber(const std::wstring& text, long long& out) {
   return errno == 0 && end != nullptr && *end == L'\0';
 }
 
-void appendLine(const std::wstring& path, const std::string& line) { tds_test::appendLogLine(path, line); }
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring logPath = environmentValue(L"TDS_CMDLINE_LOG");
-  if (logPath.empty()) logPath = ownFolder() + L"cmdline_logger.log";
-  appendLine(logPath, toUtf8(GetCommandLineW()));
+  if (logPath.empty()) logPath = testutil::besideExe(L"cmdline_logger.log");
+  testutil::appendLogLine(logPath, testutil::toUtf8(GetCommandLineW()));
 
   std::wstring exitText = environmentValue(L"TDS_CMDLINE_EXIT_CODE");
   std::wstring sleepText = environmentValue(L"TDS_CMDLINE_SLEEP_MS");

@@ -58,38 +58,20 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
-
-#include "support/win_text.h"
 #include <vector>
+
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
+#include "common/text_conversion.h"
 
 namespace {
 
 constexpr wchar_t kRecordMemoryName[] = L"TdsOperationSequenceSharedMemory";
 
-using tds_test::environmentValue;
-inline std::wstring ownFolder() { return tds_test::moduleFolder(); }
-inline std::string toUtf8(const std::wstring& text) { return tds_test::wideToUtf8(text); }
-
-std::wstring fromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::wstring::size_type>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
-  return out;
-}
-
-bool readWholeFile(const std::wstring& path, std::string& out) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  out.clear();
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  CloseHandle(file);
-  return true;
-}
+using testutil::environmentValue;
+using testutil::fromUtf8;
+using testutil::toUtf8;
 
 void warn(const std::wstring& text) {
   std::fprintf(stderr, "fake msiexec: %s\n", toUtf8(text).c_str());
@@ -312,7 +294,7 @@ std::vector<Line> selectLines(const std::wstring& script, const std::wstring& co
 
 long long countLines(const std::wstring& path) {
   std::string text;
-  if (!readWholeFile(path, text)) return 0;
+  if (!testutil::readFile(path, text)) return 0;
   long long count = 0;
   for (char c : text) count += c == '\n';
   return count;
@@ -320,17 +302,16 @@ long long countLines(const std::wstring& path) {
 
 void appendLine(const std::wstring& path, const std::string& line) {
   // The log may be read by the test at the same moment; it retries briefly.
-  if (!tds_test::appendLogLine(path, line)) warn(L"cannot write the log " + path);
+  if (!testutil::appendLogLine(path, line)) warn(L"cannot write the log " + path);
 }
 
 }  // namespace
 
 int main() {
-  std::wstring folder = ownFolder();
   std::wstring scriptPath = environmentValue(L"TDS_FAKE_MSIEXEC_SCRIPT");
-  if (scriptPath.empty()) scriptPath = folder + L"msiexec.script";
+  if (scriptPath.empty()) scriptPath = testutil::besideExe(L"msiexec.script");
   std::string scriptBytes;
-  readWholeFile(scriptPath, scriptBytes);
+  testutil::readFile(scriptPath, scriptBytes);
   std::wstring script = fromUtf8(scriptBytes);
 
   std::wstring commandLine = GetCommandLineW();
@@ -340,7 +321,7 @@ int main() {
   selectLines(script, commandLine, 0, scriptLog);
   std::wstring logPath = environmentValue(L"TDS_FAKE_MSIEXEC_LOG");
   if (logPath.empty()) logPath = scriptLog;
-  if (logPath.empty()) logPath = folder + L"msiexec.log";
+  if (logPath.empty()) logPath = testutil::besideExe(L"msiexec.log");
 
   long long runNumber = countLines(logPath) + 1;
   appendLine(logPath, toUtf8(commandLine));

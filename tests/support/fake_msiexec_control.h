@@ -16,49 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
 
 namespace tds_test {
-
-
-// The whole content of a file, or empty when it cannot be read.
-inline std::string readFileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string out;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  CloseHandle(file);
-  return out;
-}
-
-inline bool writeFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == bytes.size();
-}
-
-// The lines of a log written by the doubles (CR LF line ends removed).
-inline std::vector<std::string> readLogLines(const std::wstring& path) {
-  std::string text = readFileBytes(path);
-  std::vector<std::string> lines;
-  std::string::size_type start = 0;
-  while (start < text.size()) {
-    std::string::size_type end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
 
 // A unique file name in the temporary folder (the file is created empty).
 inline std::wstring uniqueTempFile(const wchar_t* prefix) {
@@ -69,31 +31,6 @@ inline std::wstring uniqueTempFile(const wchar_t* prefix) {
   if (GetTempFileNameW(folder, prefix, 0, name) == 0) return {};
   return name;
 }
-
-// Sets an environment variable of this process (inherited by the children it
-// starts from now on) and puts the old value back when it goes.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
-    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    if (size != 0) {
-      std::wstring old(size, L'\0');
-      DWORD got = GetEnvironmentVariableW(name, &old[0], size);
-      had_ = got < size;
-      old.resize(got);
-      old_ = old;
-    }
-    SetEnvironmentVariableW(name, value.c_str());
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-  ~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-
- private:
-  std::wstring name_;
-  std::wstring old_;
-  bool had_ = false;
-};
 
 // One scripted msiexec for the length of a test: the script and the log are
 // fresh temporary files, named to the double through TDS_FAKE_MSIEXEC_SCRIPT
@@ -116,22 +53,22 @@ class FakeMsiexec {
   }
 
   // Replaces the script; answers false when it cannot be written.
-  bool setScript(const std::string& script) { return writeFileBytes(scriptPath_, script); }
+  bool setScript(const std::string& script) { return testutil::writeFileBytes(scriptPath_, script); }
 
   // The double's folder (no trailing backslash), as "InstallerLocation" holds it.
-  static std::wstring folder() { return moduleFolder() + L"fake-msiexec"; }
+  static std::wstring folder() { return testutil::besideExe(L"fake-msiexec"); }
   static std::wstring exePath() { return folder() + L"\\msiexec.exe"; }
 
   // The command lines of the runs so far, oldest first.
-  std::vector<std::string> commandLines() const { return readLogLines(logPath_); }
+  std::vector<std::string> commandLines() const { return testutil::readFileLines(logPath_); }
   const std::wstring& logPath() const { return logPath_; }
   const std::wstring& scriptPath() const { return scriptPath_; }
 
  private:
   std::wstring scriptPath_;
   std::wstring logPath_;
-  ScopedEnvironment scriptVar_;
-  ScopedEnvironment logVar_;
+  testutil::ScopedEnvironment scriptVar_;
+  testutil::ScopedEnvironment logVar_;
 };
 
 // Points HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer

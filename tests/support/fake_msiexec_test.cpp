@@ -8,19 +8,20 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "common/child_process.h"
+#include "common/files.h"
+#include "common/scoped_environment.h"
+#include "common/text_conversion.h"
 #include "support/fake_msiexec_control.h"
 
 namespace {
 
-using tds_test::ChildProcess;
 using tds_test::FakeMsiexec;
-using tds_test::runToEnd;
-
-std::wstring quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+using testutil::ChildProcess;
+using testutil::quote;
 
 DWORD runFake(const std::wstring& arguments) {
-  return runToEnd(quoted(FakeMsiexec::exePath()) + arguments, 30000);
+  return testutil::runProcess(quote(FakeMsiexec::exePath()) + arguments, 30000).exitCode;
 }
 
 std::wstring uniqueName(const wchar_t* stem) {
@@ -37,8 +38,8 @@ TEST(FakeMsiexec, Log_RecordsCommandLineVerbatim) {
   ASSERT_EQ(runFake(L" /x {X}"), 0u);
   std::vector<std::string> lines = fake.commandLines();
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], tds_test::wideToUtf8(quoted(FakeMsiexec::exePath()) + args));
-  EXPECT_EQ(lines[1], tds_test::wideToUtf8(quoted(FakeMsiexec::exePath()) + L" /x {X}"));
+  EXPECT_EQ(lines[0], testutil::toUtf8(quote(FakeMsiexec::exePath()) + args));
+  EXPECT_EQ(lines[1], testutil::toUtf8(quote(FakeMsiexec::exePath()) + L" /x {X}"));
 }
 
 struct ExitCase {
@@ -81,10 +82,10 @@ TEST(FakeMsiexec, Sections_ChooseLinesByRunAndCommandLine) {
 TEST(FakeMsiexec, Log_ScriptLineNamesLogWhenEnvironmentDoesNot) {
   FakeMsiexec fake;
   std::wstring ownLog = tds_test::uniqueTempFile(L"fmo");
-  tds_test::ScopedEnvironment noLog(L"TDS_FAKE_MSIEXEC_LOG", L"");
-  fake.setScript("log " + tds_test::wideToUtf8(ownLog) + "\nexit 4\n");
+  testutil::ScopedEnvironment noLog(L"TDS_FAKE_MSIEXEC_LOG", L"");
+  fake.setScript("log " + testutil::toUtf8(ownLog) + "\nexit 4\n");
   EXPECT_EQ(runFake(L" /i one"), 4u);
-  std::vector<std::string> lines = tds_test::readLogLines(ownLog);
+  std::vector<std::string> lines = testutil::readFileLines(ownLog);
   DeleteFileW(ownLog.c_str());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_THAT(lines[0], ::testing::EndsWith(" /i one"));
@@ -131,7 +132,7 @@ DWORD readDword(HKEY root, const std::wstring& key, const wchar_t* name) {
 }
 
 TEST_F(FakeMsiexecRegistry, Registry_SetsAndDeletesValuesInEachView) {
-  std::string key = tds_test::wideToUtf8(key_);
+  std::string key = testutil::toUtf8(key_);
   FakeMsiexec fake("regset HKLM\\" + key + "|InstallStatus|sz|re install\n" +
                    "regset HKLM\\" + key + "|MSIStatusError|dword|1603\n" +
                    "regset HKLM\\" + key + "|MSIStatusExtendedError|dword|0x80070643\n" +
@@ -189,22 +190,21 @@ TEST(FakeMsiexec, Events_SetAndWaitByName) {
   ASSERT_NE(setEvent, nullptr);
   ASSERT_NE(waitEvent, nullptr);
 
-  FakeMsiexec fake("setevent " + tds_test::wideToUtf8(setName) + "\nwaitevent " +
-                   tds_test::wideToUtf8(waitName) + "|infinite\nexit 9\n");
+  FakeMsiexec fake("setevent " + testutil::toUtf8(setName) + "\nwaitevent " +
+                   testutil::toUtf8(waitName) + "|infinite\nexit 9\n");
   ChildProcess child;
-  ASSERT_TRUE(child.start(quoted(FakeMsiexec::exePath()) + L" /i x"));
+  ASSERT_TRUE(child.start(quote(FakeMsiexec::exePath()) + L" /i x"));
   EXPECT_EQ(WaitForSingleObject(setEvent, 20000), WAIT_OBJECT_0);
-  DWORD code = 0;
-  EXPECT_FALSE(child.wait(300, code)) << "ended before its event was set";
+  EXPECT_FALSE(child.wait(300)) << "ended before its event was set";
   SetEvent(waitEvent);
-  ASSERT_TRUE(child.wait(20000, code));
-  EXPECT_EQ(code, 9u);
+  ASSERT_TRUE(child.wait(20000));
+  EXPECT_EQ(child.exitCode(), 9u);
   CloseHandle(setEvent);
   CloseHandle(waitEvent);
 }
 
 TEST(FakeMsiexec, Events_WaitGivesUpAfterItsTime) {
-  FakeMsiexec fake("waitevent " + tds_test::wideToUtf8(uniqueName(L"TdsFakeNever")) +
+  FakeMsiexec fake("waitevent " + testutil::toUtf8(uniqueName(L"TdsFakeNever")) +
                    "|200\nexit 5\n");
   DWORD start = GetTickCount();
   EXPECT_EQ(runFake(L" /i x"), 5u);
@@ -214,12 +214,11 @@ TEST(FakeMsiexec, Events_WaitGivesUpAfterItsTime) {
 TEST(FakeMsiexec, Hang_RunsUntilKilled) {
   FakeMsiexec fake("hang\nexit 3\n");
   ChildProcess child;
-  ASSERT_TRUE(child.start(quoted(FakeMsiexec::exePath()) + L" /i x"));
-  DWORD code = 0;
-  EXPECT_FALSE(child.wait(700, code));
-  child.kill(1);
-  ASSERT_TRUE(child.wait(5000, code));
-  EXPECT_EQ(code, 1u);
+  ASSERT_TRUE(child.start(quote(FakeMsiexec::exePath()) + L" /i x"));
+  EXPECT_FALSE(child.wait(700));
+  child.terminate(1);
+  ASSERT_TRUE(child.wait(5000));
+  EXPECT_EQ(child.exitCode(), 1u);
   EXPECT_EQ(fake.commandLines().size(), 1u);  // logged before it hung
 }
 
@@ -237,7 +236,8 @@ TEST(FakeMsiexecLocation, InstallerLocation_LeadsToTheDouble) {
                                      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer",
                                      L"InstallerLocation");
     EXPECT_EQ(folder, FakeMsiexec::folder());
-    EXPECT_EQ(runToEnd(quoted(folder + L"\\msiexec.exe") + L" /i x.msi /qn"), 1603u);
+    EXPECT_EQ(testutil::runProcess(quote(folder + L"\\msiexec.exe") + L" /i x.msi /qn").exitCode,
+              1603u);
     EXPECT_EQ(fake.commandLines().size(), 1u);
   }
   EXPECT_EQ(readString(HKEY_LOCAL_MACHINE,

@@ -7,18 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "common/child_process.h"
+#include "common/files.h"
+#include "common/program_folder.h"
+#include "common/scoped_environment.h"
+#include "common/text_conversion.h"
 #include "support/fake_msiexec_control.h"
 
 namespace {
 
-using tds_test::ChildProcess;
-using tds_test::moduleFolder;
-using tds_test::runToEnd;
+using testutil::besideExe;
+using testutil::ChildProcess;
+using testutil::quote;
 
-std::wstring quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-std::wstring holderExe() { return quoted(moduleFolder() + L"file_holder.exe"); }
-std::wstring loggerExe() { return quoted(moduleFolder() + L"cmdline_logger.exe"); }
+std::wstring holderExe() { return quote(besideExe(L"file_holder.exe")); }
+std::wstring loggerExe() { return quote(besideExe(L"cmdline_logger.exe")); }
 
 std::wstring uniqueName(const wchar_t* stem) {
   static int counter = 0;
@@ -32,7 +35,7 @@ bool holdFile(ChildProcess& child, const std::wstring& path, const std::wstring&
   HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
   if (ready == nullptr) return false;
   bool ok = child.start(holderExe() + L" " + options + L" --ready-event " + eventName + L" " +
-                        quoted(path)) &&
+                        quote(path)) &&
             WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0;
   CloseHandle(ready);
   return ok;
@@ -63,7 +66,7 @@ TEST_P(FileHolderShare, Hold_EnforcesShareMode) {
   ASSERT_TRUE(holdFile(child, path, std::wstring(L"--share ") + GetParam().share));
   EXPECT_EQ(openError(path, GENERIC_READ), GetParam().readError);
   EXPECT_EQ(openError(path, GENERIC_WRITE), GetParam().writeError);
-  child.kill();
+  child.terminate();
   EXPECT_EQ(openError(path, GENERIC_WRITE), 0u) << "the file stays held after the kill";
   DeleteFileW(path.c_str());
 }
@@ -83,7 +86,7 @@ TEST(FileHolder, Hold_DeleteOnCloseRemovesFileWhenKilled) {
   // The launchers' lock test: deleting a held lock file fails with a sharing error.
   EXPECT_FALSE(DeleteFileW(path.c_str()));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  child.kill();
+  child.terminate();
   EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -91,18 +94,18 @@ TEST(FileHolder, Hold_EndsAfterGivenSeconds) {
   std::wstring path = tds_test::uniqueTempFile(L"fhs");
   ChildProcess child;
   ASSERT_TRUE(holdFile(child, path, L"--seconds 1"));
-  DWORD code = 99;
-  ASSERT_TRUE(child.wait(10000, code));
-  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(child.wait(10000));
+  EXPECT_EQ(child.exitCode(), 0u);
   EXPECT_EQ(openError(path, GENERIC_WRITE), 0u);
   DeleteFileW(path.c_str());
 }
 
 TEST(FileHolder, Start_FailuresAnswerTheirCodes) {
-  EXPECT_EQ(runToEnd(holderExe()), 2u);
-  EXPECT_EQ(runToEnd(holderExe() + L" --share q C:\\x"), 2u);
-  EXPECT_EQ(runToEnd(holderExe() + L" --disposition existing " +
-                     quoted(moduleFolder() + L"no such file.bin")),
+  EXPECT_EQ(testutil::runProcess(holderExe()).exitCode, 2u);
+  EXPECT_EQ(testutil::runProcess(holderExe() + L" --share q C:\\x").exitCode, 2u);
+  EXPECT_EQ(testutil::runProcess(holderExe() + L" --disposition existing " +
+                                 quote(besideExe(L"no such file.bin")))
+                .exitCode,
             3u);
 }
 
@@ -110,43 +113,42 @@ class CmdlineLogger : public ::testing::Test {
  protected:
   void TearDown() override { DeleteFileW(log_.c_str()); }
   std::wstring log_ = tds_test::uniqueTempFile(L"cll");
-  tds_test::ScopedEnvironment logVar_{L"TDS_CMDLINE_LOG", log_};
+  testutil::ScopedEnvironment logVar_{L"TDS_CMDLINE_LOG", log_};
 };
 
 TEST_F(CmdlineLogger, Log_RecordsEachCommandLineVerbatim) {
   const std::wstring first = loggerExe() + L" -r kessa \"a b\"  \"\" x\\\"y ";
   const std::wstring second = loggerExe();
-  ASSERT_EQ(runToEnd(first), 0u);
-  ASSERT_EQ(runToEnd(second), 0u);
-  std::vector<std::string> lines = tds_test::readLogLines(log_);
+  ASSERT_EQ(testutil::runProcess(first).exitCode, 0u);
+  ASSERT_EQ(testutil::runProcess(second).exitCode, 0u);
+  std::vector<std::string> lines = testutil::readFileLines(log_);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], tds_test::wideToUtf8(first));
-  EXPECT_EQ(lines[1], tds_test::wideToUtf8(second));
+  EXPECT_EQ(lines[0], testutil::toUtf8(first));
+  EXPECT_EQ(lines[1], testutil::toUtf8(second));
 }
 
 TEST_F(CmdlineLogger, Exit_CodeFromArgumentOrEnvironment) {
-  EXPECT_EQ(runToEnd(loggerExe() + L" --exit-code=1627"), 1627u);
-  EXPECT_EQ(runToEnd(loggerExe() + L" --exit-code=-1"), 0xFFFFFFFFu);
+  EXPECT_EQ(testutil::runProcess(loggerExe() + L" --exit-code=1627").exitCode, 1627u);
+  EXPECT_EQ(testutil::runProcess(loggerExe() + L" --exit-code=-1").exitCode, 0xFFFFFFFFu);
   {
-    tds_test::ScopedEnvironment code(L"TDS_CMDLINE_EXIT_CODE", L"0x80004005");
-    EXPECT_EQ(runToEnd(loggerExe() + L" a"), 0x80004005u);
-    EXPECT_EQ(runToEnd(loggerExe() + L" --exit-code=3"), 3u);  // the argument wins
+    testutil::ScopedEnvironment code(L"TDS_CMDLINE_EXIT_CODE", L"0x80004005");
+    EXPECT_EQ(testutil::runProcess(loggerExe() + L" a").exitCode, 0x80004005u);
+    EXPECT_EQ(testutil::runProcess(loggerExe() + L" --exit-code=3").exitCode, 3u);  // the argument wins
   }
-  EXPECT_EQ(runToEnd(loggerExe() + L" a"), 0u);
+  EXPECT_EQ(testutil::runProcess(loggerExe() + L" a").exitCode, 0u);
 }
 
 TEST_F(CmdlineLogger, Sleep_PausesOrRunsUntilKilled) {
   DWORD start = GetTickCount();
-  EXPECT_EQ(runToEnd(loggerExe() + L" --sleep-ms=400 --exit-code=4"), 4u);
+  EXPECT_EQ(testutil::runProcess(loggerExe() + L" --sleep-ms=400 --exit-code=4").exitCode, 4u);
   EXPECT_GE(GetTickCount() - start, 380u);
 
   ChildProcess child;
   ASSERT_TRUE(child.start(loggerExe() + L" --sleep-ms=infinite"));
-  DWORD code = 0;
-  EXPECT_FALSE(child.wait(500, code));
-  child.kill(1);
-  ASSERT_TRUE(child.wait(5000, code));
-  EXPECT_EQ(code, 1u);
+  EXPECT_FALSE(child.wait(500));
+  child.terminate(1);
+  ASSERT_TRUE(child.wait(5000));
+  EXPECT_EQ(child.exitCode(), 1u);
 }
 
 }  // namespace

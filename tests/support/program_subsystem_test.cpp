@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "common/files.h"
+#include "common/program_folder.h"
 
 namespace {
 
@@ -27,8 +29,7 @@ const Program kPrograms[] = {
 // The PE optional header's Subsystem field of the file at path; -1 when the
 // file is not a PE image.
 int subsystemOf(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes = testutil::readFileText(path);
     if (bytes.size() < sizeof(IMAGE_DOS_HEADER))
         return -1;
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
@@ -51,10 +52,9 @@ TEST(ProgramSubsystem, ProgramsStartedDuringAnInstall_AreGuiPrograms) {
 // The check itself tells the two kinds apart: this test program is a
 // console program.
 TEST(ProgramSubsystem, SubsystemOf_ConsoleProgramIsConsole) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string self = testutil::selfPath();
     EXPECT_EQ(subsystemOf(self), IMAGE_SUBSYSTEM_WINDOWS_CUI);
-    EXPECT_EQ(subsystemOf(std::string(self) + ".missing"), -1);
+    EXPECT_EQ(subsystemOf(self + ".missing"), -1);
 }
 
 }  // namespace

@@ -11,33 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "common/child_process.h"
+#include "common/files.h"
+#include "common/scoped_environment.h"
+#include "common/text_conversion.h"
 #include "sample_packages.h"
-#include "support/child_process.h"
-#include "support/fake_msiexec_control.h"
 
 namespace {
 
-using tds_test::runToEnd;
+using testutil::environmentValue;
+using testutil::fileExists;
+using testutil::fromUtf8;
+using testutil::quote;
 
 const wchar_t kRuntimeFamilyKey[] = L"SOFTWARE\\TolvaSoft\\Tolva Runtime Environment";
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-std::wstring widen(const char* text) {
-  std::wstring out;
-  int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  if (size <= 1) return out;
-  out.resize(static_cast<std::wstring::size_type>(size - 1));
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, &out[0], size);
-  return out;
-}
-
-std::wstring quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
-std::wstring environmentValue(const wchar_t* name) {
-  wchar_t buffer[MAX_PATH * 2];
-  DWORD got = GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
-  return got == 0 || got >= MAX_PATH * 2 ? std::wstring() : std::wstring(buffer, got);
-}
 
 // A REG_SZ value in the given registry view, or "<missing>".
 std::wstring readString(const std::wstring& key, const wchar_t* name, REGSAM view) {
@@ -63,10 +51,6 @@ bool keyExists(const std::wstring& key, REGSAM view) {
   return true;
 }
 
-bool fileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Wine's own msiexec, found the way the launchers find it.
 std::wstring realMsiexec() {
   std::wstring folder = readString(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer",
@@ -75,18 +59,18 @@ std::wstring realMsiexec() {
 }
 
 DWORD msiexec(const std::wstring& arguments) {
-  return runToEnd(quoted(realMsiexec()) + arguments, 180000);
+  return testutil::runProcess(quote(realMsiexec()) + arguments, 180000).exitCode;
 }
 
-const std::wstring kRuntimeCode = widen(TDS_SAMPLE_RUNTIME_PRODUCT_CODE);
-const std::wstring kAuCode = widen(TDS_SAMPLE_AU_PRODUCT_CODE);
-const std::wstring kVersionKey = widen(TDS_SAMPLE_RUNTIME_KEY);
+const std::wstring kRuntimeCode = fromUtf8(TDS_SAMPLE_RUNTIME_PRODUCT_CODE);
+const std::wstring kAuCode = fromUtf8(TDS_SAMPLE_AU_PRODUCT_CODE);
+const std::wstring kVersionKey = fromUtf8(TDS_SAMPLE_RUNTIME_KEY);
 
 class SamplePackages : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fileExists(widen(TDS_SAMPLE_RUNTIME_MSI_PATH)));
-    ASSERT_TRUE(fileExists(widen(TDS_SAMPLE_AU_MSI_PATH)));
+    ASSERT_TRUE(fileExists(fromUtf8(TDS_SAMPLE_RUNTIME_MSI_PATH)));
+    ASSERT_TRUE(fileExists(fromUtf8(TDS_SAMPLE_AU_MSI_PATH)));
   }
   // A failed test must not leave the products behind for the next one.
   void TearDown() override {
@@ -123,7 +107,7 @@ TEST(SamplePackageFacts, Resources_CarryThePackagesWhole) {
     ASSERT_NE(loaded, nullptr);
     const char* bytes = static_cast<const char*>(LockResource(loaded));
     std::string carried(bytes, SizeofResource(nullptr, found));
-    std::string file = tds_test::readFileBytes(widen(c.path));
+    std::string file = testutil::readFileText(fromUtf8(c.path));
     ASSERT_GT(file.size(), 1000u);
     EXPECT_TRUE(carried == file) << c.id << ": " << carried.size() << " vs " << file.size();
   }
@@ -141,7 +125,7 @@ TEST_F(SamplePackages, Runtime_InstallsReportsProgressAndUninstalls) {
   auto* record = static_cast<unsigned char*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 8));
   ASSERT_NE(record, nullptr);
 
-  ASSERT_EQ(msiexec(L" /i " + quoted(widen(TDS_SAMPLE_RUNTIME_MSI_PATH)) + L" /qn"), 0u);
+  ASSERT_EQ(msiexec(L" /i " + quote(fromUtf8(TDS_SAMPLE_RUNTIME_MSI_PATH)) + L" /qn"), 0u);
 
   EXPECT_EQ(WaitForSingleObject(started, 0), WAIT_OBJECT_0) << "start event not set";
   const unsigned char lastRecord[8] = {7, 0, 0, 0, 3, 0, 0, 0};  // id 7, whole sequence ended
@@ -152,29 +136,31 @@ TEST_F(SamplePackages, Runtime_InstallsReportsProgressAndUninstalls) {
   CloseHandle(started);
 
   const std::wstring home = environmentValue(L"ProgramW6432") + L"\\" +
-                            widen(TDS_SAMPLE_RUNTIME_HOME_SUBDIR) + L"\\";
+                            fromUtf8(TDS_SAMPLE_RUNTIME_HOME_SUBDIR) + L"\\";
   const REGSAM view64 = KEY_WOW64_64KEY;
   EXPECT_EQ(readString(kVersionKey, L"TolvaHome", view64), home);
   EXPECT_EQ(readString(kVersionKey, L"MicroVersion", view64),
-            widen(TDS_SAMPLE_RUNTIME_MICRO_VERSION));
+            fromUtf8(TDS_SAMPLE_RUNTIME_MICRO_VERSION));
   EXPECT_EQ(readString(kVersionKey, L"RuntimeLib", view64),
-            home + widen(TDS_SAMPLE_RUNTIME_LIB_SUBPATH));
+            home + fromUtf8(TDS_SAMPLE_RUNTIME_LIB_SUBPATH));
   EXPECT_EQ(readString(kVersionKey, L"BuildNumber", view64),
-            widen(TDS_SAMPLE_RUNTIME_BUILD_TEXT));
+            fromUtf8(TDS_SAMPLE_RUNTIME_BUILD_TEXT));
   EXPECT_EQ(readString(kVersionKey + L"\\MSI", L"FullVersion", view64),
-            widen(TDS_SAMPLE_RUNTIME_FULL_VERSION));
+            fromUtf8(TDS_SAMPLE_RUNTIME_FULL_VERSION));
   EXPECT_EQ(readString(kVersionKey + L"\\MSI", L"MODE", view64), L"N");
   EXPECT_EQ(readString(kRuntimeFamilyKey, L"CurrentVersion", view64),
-            widen(TDS_SAMPLE_RUNTIME_FAMILY_VERSION));
+            fromUtf8(TDS_SAMPLE_RUNTIME_FAMILY_VERSION));
   EXPECT_FALSE(keyExists(kVersionKey, KEY_WOW64_32KEY)) << "written to the 32-bit view";
   EXPECT_TRUE(keyExists(kUninstallKey + kRuntimeCode, KEY_WOW64_64KEY));
 
-  const std::wstring tolva = home + widen(TDS_SAMPLE_RUNTIME_EXE_SUBPATH);
-  EXPECT_TRUE(fileExists(home + widen(TDS_SAMPLE_RUNTIME_LIB_SUBPATH)));
-  EXPECT_EQ(runToEnd(quoted(tolva) + L" -version"), 0u);
+  const std::wstring tolva = home + fromUtf8(TDS_SAMPLE_RUNTIME_EXE_SUBPATH);
+  EXPECT_TRUE(fileExists(home + fromUtf8(TDS_SAMPLE_RUNTIME_LIB_SUBPATH)));
+  EXPECT_EQ(testutil::runProcess(quote(tolva) + L" -version").exitCode, 0u);
 
   // The removal code's own command line.
-  ASSERT_EQ(runToEnd(L"MsiExec.exe REBOOT=Suppress /x " + kRuntimeCode + L" /qn", 180000), 0u);
+  ASSERT_EQ(
+      testutil::runProcess(L"MsiExec.exe REBOOT=Suppress /x " + kRuntimeCode + L" /qn", 180000).exitCode,
+      0u);
   EXPECT_FALSE(fileExists(tolva));
   EXPECT_FALSE(keyExists(kVersionKey, KEY_WOW64_64KEY));
   EXPECT_FALSE(keyExists(kUninstallKey + kRuntimeCode, KEY_WOW64_64KEY));
@@ -186,15 +172,15 @@ TEST_F(SamplePackages, Runtime_StaticInstallToChosenFolderWithoutProgressWindow)
   ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
   const std::wstring home = std::wstring(temp) + L"tds sample home " +
                             std::to_wstring(GetCurrentProcessId()) + L"\\";
-  ASSERT_EQ(msiexec(L" /i " + quoted(widen(TDS_SAMPLE_RUNTIME_MSI_PATH)) +
+  ASSERT_EQ(msiexec(L" /i " + quote(fromUtf8(TDS_SAMPLE_RUNTIME_MSI_PATH)) +
                     L" STATIC=\"1\" INSTALLDIR=\"" + home + L"\" /qn /qn"),
             0u);
   EXPECT_EQ(readString(kVersionKey, L"TolvaHome", KEY_WOW64_64KEY), home);
   EXPECT_EQ(readString(kVersionKey + L"\\MSI", L"MODE", KEY_WOW64_64KEY), L"S");
-  EXPECT_TRUE(fileExists(home + widen(TDS_SAMPLE_RUNTIME_EXE_SUBPATH)));
+  EXPECT_TRUE(fileExists(home + fromUtf8(TDS_SAMPLE_RUNTIME_EXE_SUBPATH)));
 
   ASSERT_EQ(msiexec(L" /x " + kRuntimeCode + L" /qn"), 0u);
-  EXPECT_FALSE(fileExists(home + widen(TDS_SAMPLE_RUNTIME_EXE_SUBPATH)));
+  EXPECT_FALSE(fileExists(home + fromUtf8(TDS_SAMPLE_RUNTIME_EXE_SUBPATH)));
   EXPECT_FALSE(keyExists(kVersionKey, KEY_WOW64_64KEY));
   RemoveDirectoryW((home + L"bin").c_str());
   RemoveDirectoryW((home + L"setup").c_str());
@@ -202,29 +188,29 @@ TEST_F(SamplePackages, Runtime_StaticInstallToChosenFolderWithoutProgressWindow)
 }
 
 TEST_F(SamplePackages, AutoUpdate_InstallsRegistrationToolAndVersion) {
-  ASSERT_EQ(msiexec(L" /i " + quoted(widen(TDS_SAMPLE_AU_MSI_PATH)) +
+  ASSERT_EQ(msiexec(L" /i " + quote(fromUtf8(TDS_SAMPLE_AU_MSI_PATH)) +
                     L" DISABLE=1 ALLUSERS=1 /qn"),
             0u);
-  const std::wstring auKey = widen(TDS_SAMPLE_AU_KEY);
-  EXPECT_EQ(readString(auKey, L"AUVersion", KEY_WOW64_32KEY), widen(TDS_SAMPLE_AU_VERSION));
+  const std::wstring auKey = fromUtf8(TDS_SAMPLE_AU_KEY);
+  EXPECT_EQ(readString(auKey, L"AUVersion", KEY_WOW64_32KEY), fromUtf8(TDS_SAMPLE_AU_VERSION));
   EXPECT_EQ(readString(auKey, L"AUVersion", KEY_WOW64_64KEY), L"<missing>");
   EXPECT_EQ(readString(auKey + L"\\Install Properties", L"DISABLE", KEY_WOW64_32KEY), L"1");
 
   const std::wstring taureg = environmentValue(L"CommonProgramFiles(x86)") + L"\\" +
-                              widen(TDS_SAMPLE_AU_TAUREG_SUBPATH);
-  ASSERT_TRUE(fileExists(taureg)) << tds_test::wideToUtf8(taureg);
+                              fromUtf8(TDS_SAMPLE_AU_TAUREG_SUBPATH);
+  ASSERT_TRUE(fileExists(taureg)) << testutil::toUtf8(taureg);
   const std::wstring log = taureg.substr(0, taureg.find_last_of(L'\\') + 1) +
-                           widen(TDS_SAMPLE_AU_TAUREG_LOG_NAME);
+                           fromUtf8(TDS_SAMPLE_AU_TAUREG_LOG_NAME);
   // The tool's log outlives the package: launcher runs of other tests may
   // have left their lines in it.
   DeleteFileW(log.c_str());
   {
-    tds_test::ScopedEnvironment code(L"TDS_TAUREG_EXIT_CODE", L"5");
-    EXPECT_EQ(runToEnd(quoted(taureg) + L" -r kessa " + widen(TDS_SAMPLE_RUNTIME_FULL_VERSION)),
-              5u);
+    testutil::ScopedEnvironment code(L"TDS_TAUREG_EXIT_CODE", L"5");
+    const std::wstring registration = L" -r kessa " + fromUtf8(TDS_SAMPLE_RUNTIME_FULL_VERSION);
+    EXPECT_EQ(testutil::runProcess(quote(taureg) + registration).exitCode, 5u);
   }
-  EXPECT_EQ(runToEnd(quoted(taureg) + L"  -u"), 0u);
-  EXPECT_THAT(tds_test::readLogLines(log),
+  EXPECT_EQ(testutil::runProcess(quote(taureg) + L"  -u").exitCode, 0u);
+  EXPECT_THAT(testutil::readFileLines(log),
               ::testing::ElementsAre(std::string("-r kessa ") + TDS_SAMPLE_RUNTIME_FULL_VERSION,
                                      "-u"));
   DeleteFileW(log.c_str());
