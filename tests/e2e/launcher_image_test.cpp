@@ -62,8 +62,9 @@ TEST(LauncherImage, Sections_StartOnPageBoundariesOfTheFile) {
             const std::string name(reinterpret_cast<const char*>(section.Name),
                                    strnlen(reinterpret_cast<const char*>(section.Name), IMAGE_SIZEOF_SHORT_NAME));
             resources = resources || name == ".rsrc";
-            if (section.SizeOfRawData != 0)
+            if (section.SizeOfRawData != 0) {
                 EXPECT_EQ(section.PointerToRawData % kPage, 0u) << program << " " << name;
+            }
         }
         EXPECT_TRUE(resources) << program << " carries no resource section";
     }

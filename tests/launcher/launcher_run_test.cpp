@@ -9,6 +9,9 @@
 
 #include <string>
 
+#include "common/child_process.h"
+#include "common/files.h"
+#include "common/program_folder.h"
 #include "common/test_util.h"
 #include "launcher/installation_lock.h"
 
