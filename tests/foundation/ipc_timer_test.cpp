@@ -18,6 +18,7 @@
 #include "foundation/fake_clock.h"
 #include "foundation/ipc/errors.h"
 #include "foundation/ipc/process.h"
+#include "foundation/ipc/process_internal.h"
 #include "foundation/ipc/shared_memory.h"
 #include "foundation/ipc/timer.h"
 #include "foundation/tds_error.h"
@@ -239,6 +240,28 @@ TEST(ProcessTest, GetChildren_ListsStartedChildrenOnly) {
     EXPECT_TRUE(ipc::Process::getChildren(a.pid()).empty());
     a.terminate();
     b.terminate();
+}
+
+// A process whose parent has ended keeps naming it; once the system gives
+// the ended parent's id to a new process, the orphan is no child of that one.
+TEST(ProcessTest, IsChildEntry_LeavesOutProcessesOlderThanTheParent) {
+    const struct {
+        uint32_t entryId, entryParent;
+        uint64_t parentStart, entryStart;
+        bool child;
+    } cases[] = {
+        {20, 10, 1000, 2000, true},   // started after its parent
+        {20, 10, 1000, 1000, true},   // in the same clock tick
+        {20, 10, 1000, 999, false},   // older than the parent: its parent had the id before
+        {20, 11, 1000, 2000, false},  // another parent
+        {10, 10, 1000, 2000, false},  // the process itself
+        {20, 10, 0, 999, true},       // the parent's start unknown: the ids decide
+        {20, 10, 1000, 0, true},      // the entry's start unknown: the ids decide
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ipc::process_internal::isChildEntry(10, c.parentStart, c.entryId, c.entryParent, c.entryStart),
+                  c.child)
+            << c.entryId << " of " << c.entryParent << ", started " << c.entryStart << " vs " << c.parentStart;
 }
 
 int shmChild(const char* name) {

@@ -11,9 +11,11 @@ public:
     // GetCurrentProcessId().
     static uint32_t getCurrent();
     // The ids of the processes whose parent id is pid, in snapshot order;
-    // empty when there are none. A process whose parent has ended and whose
-    // id was reused is not told apart. Throws TdsError<PlatformError> at
-    // "ipc::Process::getChildren" when the process list cannot be read.
+    // empty when there are none. A process that was started before pid's
+    // process is left out: it names as its parent an earlier process that
+    // has ended and whose id the system gave out again. Throws
+    // TdsError<PlatformError> at "ipc::Process::getChildren" when the
+    // process list cannot be read.
     static std::vector<uint32_t> getChildren(uint32_t pid);
 };
 
