@@ -390,6 +390,9 @@ TEST_F(RemovalPagesTest, EveryPage_ShowsTheLocaleStrings) {
         std::string fileLocale = std::string(locale) == "ru" ? "EN" : locale;
         for (char& c : fileLocale)
             c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        std::string language = std::string(locale) == "ru" ? "en" : locale;  // e.g. "pt-BR"
+        for (char& c : language)
+            c = c == '_' ? '-' : c;
         ::ui::UiContext context = context_;
         context.localeName = locale;
         TolvaScrubDialog main(context);
@@ -432,6 +435,19 @@ TEST_F(RemovalPagesTest, EveryPage_ShowsTheLocaleStrings) {
                 EXPECT_EQ(shownText, strings.at(id)) << id;
                 EXPECT_FALSE(shownText.empty()) << id;
             }
+            // Every other string of the file is in the element of its id too,
+            // hidden ones (formats, the finished view) included.
+            for (const auto& text : strings) {
+                if (text.first == "title")
+                    continue;
+                EXPECT_EQ(evalUtf8("(function (el) { return el ? el.innerText : 'no element'; })"
+                                   "(document.getElementById('" + text.first + "'))"),
+                          text.second)
+                    << text.first;
+            }
+            // The page speaks the language it loaded, so CJK text gets that
+            // language's glyph forms.
+            EXPECT_EQ(eval("document.documentElement.lang"), language);
             ASSERT_EQ(click(p.close), S_OK);
             EXPECT_EQ(modal.result(), p.result);
         }
