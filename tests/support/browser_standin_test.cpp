@@ -195,6 +195,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
   bool clearSiteOnDestroy = true;  // SetClientSite(NULL) after Close
   int hostInfoCalls = 0;
   int uiActivations = 0;
+  std::function<void(DISPID)> onEvent;  // runs inside the event, before it is recorded
   LONG refs = 1;
 
   explicit Host(HWND hostWindow) : window(hostWindow) {}
@@ -419,6 +420,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
     }
     if (id == DISPID_NAVIGATEERROR && params->cArgs == 5 && params->rgvarg[0].vt == (VT_BOOL | VT_BYREF))
       *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+    if (onEvent) onEvent(id);
     events.push_back(event);
     return S_OK;
   }
@@ -756,6 +758,37 @@ TEST_F(BrowserStandinTest, Navigate_CancelledKeepsPreviousPage) {
   pumpFor(300);
   EXPECT_FALSE(host_->has(DISPID_DOCUMENTCOMPLETE));
   EXPECT_EQ(eval(L"document.title"), L"Stand-in main page");
+}
+
+TEST_F(BrowserStandinTest, Navigate_NavigateCompleteComesBeforeThePageScripts) {
+  // As in the system's control: the document exists (still loading) at
+  // NavigateComplete2, the page's scripts and load handler run after it, and
+  // DocumentComplete follows them.
+  ASSERT_HRESULT_SUCCEEDED(host_->createControl());
+  std::vector<std::wstring> seen;
+  host_->onEvent = [&](DISPID id) {
+    if (id != DISPID_NAVIGATECOMPLETE2) return;
+    VARIANT state;
+    VariantInit(&state);
+    EXCEPINFO error = {};
+    HRESULT hr = evalThroughDocument(L"document.readyState + ' ' + typeof external", &state, &error);
+    seen.push_back(L"navigated " + (SUCCEEDED(hr) ? variantText(state) : std::wstring(L"no document")));
+    VariantClear(&state);
+  };
+  external_.onCall = [&](const ExternalCall& call) {
+    std::wstring at = call.values.empty() ? L"?" : call.values[0];
+    if (host_->has(DISPID_DOCUMENTCOMPLETE)) at += L" after DocumentComplete";
+    seen.push_back(at);
+  };
+  ASSERT_TRUE(host_->load(page(L"ORDER.HTML")));
+  host_->onEvent = nullptr;
+  external_.onCall = nullptr;
+  seen.push_back(L"complete");
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"navigated loading object", L"script", L"onload", L"complete"}));
+  std::vector<DISPID> events;
+  for (const Event& e : host_->events) events.push_back(e.id);
+  EXPECT_EQ(events, (std::vector<DISPID>{DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_DOCUMENTCOMPLETE}));
+  EXPECT_EQ(eval(L"document.readyState"), L"complete");
 }
 
 // ---- the script object ------------------------------------------------------

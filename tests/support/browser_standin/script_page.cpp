@@ -286,7 +286,7 @@ void ScriptPage::shutdown() {
 
 IDispatch* ScriptPage::evalDispatch() { return evalDispatch_; }
 
-HRESULT ScriptPage::load() {
+HRESULT ScriptPage::start() {
   HRESULT hr = CoCreateInstance(kClsidJScript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
                                 reinterpret_cast<void**>(&script_));
   if (FAILED(hr)) return hr;
@@ -306,7 +306,10 @@ HRESULT ScriptPage::load() {
   if (FAILED(hr = script_->SetScriptState(SCRIPTSTATE_STARTED))) return hr;
   std::wstring library;
   if (!libraryText(&library)) return HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND);
-  if (FAILED(hr = run(library, false, nullptr))) return hr;
+  return run(library, false, nullptr);
+}
+
+HRESULT ScriptPage::load() {
   AddRef();  // the load handlers may close us (a navigation does not, but be safe)
   hr = run(L"standin.loadPage();", false, nullptr);
   Release();
@@ -549,9 +552,13 @@ HRESULT STDMETHODCALLTYPE docGetUrl(DocumentFace* self, BSTR* url) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE docGetReadyState(DocumentFace*, BSTR* state) {
+HRESULT STDMETHODCALLTYPE docGetReadyState(DocumentFace* self, BSTR* state) {
   if (!state) return E_POINTER;
-  *state = SysAllocString(L"complete");
+  VARIANT value;
+  VariantInit(&value);
+  HRESULT hr = self->page->eval(L"document.readyState", &value, nullptr);
+  *state = (SUCCEEDED(hr) && value.vt == VT_BSTR) ? SysAllocString(value.bstrVal) : SysAllocString(L"loading");
+  VariantClear(&value);
   return S_OK;
 }
 
