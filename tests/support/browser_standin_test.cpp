@@ -886,6 +886,13 @@ TEST_F(BrowserStandinTest, StandinEval_WorksFromAnotherThread) {
 
 // ---- the page's external object ---------------------------------------------
 
+// Runs `body` (statements that return a value) in the page and answers the
+// value, or "threw <message> <number>" when it throws.
+std::wstring guarded(const std::wstring& body) {
+  return L"(function () { try { " + body + L" } catch (e) { return 'threw ' + e.message + ' ' + e.number; } })()";
+}
+
+
 TEST_F(BrowserStandinTest, External_ReceivesPageCallsWithArguments) {
   loadPage(L"EXTERNAL.HTML");
   std::vector<ExternalCall>& calls = external_.calls;
@@ -975,7 +982,7 @@ TEST_F(BrowserStandinTest, Dom_AnswersWhatPagesUse) {
       {L"typeof document.createTextNode", L"function"},
       // Written by the load handler: a string file read next to the page.
       {L"document.getElementById('strings').innerText", L"Remove older versions \u2013 \u00fcn\u00efcode"},
-      {L"stringsStatus + ' ' + missingStatus", L"200 404"},
+      {L"stringsStatus + ' ' + missingStatus", L"200 not found"},
   };
   for (const DomCase& c : cases) EXPECT_EQ(eval(c.script), c.expected) << utf8(c.script);
 }
@@ -1025,6 +1032,81 @@ TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
        L"true"},
   };
   for (const DomCase& c : steps) EXPECT_EQ(eval(c.script), c.expected) << utf8(c.script);
+}
+
+// ---- files beside the page: the browser's request object and the XML component ----
+
+TEST_F(BrowserStandinTest, XmlHttpRequest_RefusesEveryAddressButHttp) {
+  // The system's control: open throws "Access is denied" for res:// (the
+  // page's own scheme, so relative names too) and file://.
+  loadPage(L"MAIN.HTML");
+  const DomCase cases[] = {
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'strings_en.wxl', false); return 'opened';",
+       L"threw Access is denied. -2147024891"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', location.href, false); return 'opened';",
+       L"threw Access is denied. -2147024891"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'file:///C:/windows/win.ini', false); return 'opened';",
+       L"threw Access is denied. -2147024891"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'HTTP://127.0.0.1/x', false); return 'opened ' + r.readyState;",
+       L"opened 1"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'https://localhost/x', false); return 'opened';", L"opened"},
+  };
+  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+}
+
+TEST_F(BrowserStandinTest, XmlComponent_ReadsResourcesBesideThePage) {
+  loadPage(L"MAIN.HTML");
+  const std::wstring title = L"Remove older versions \u2013 \u00fcn\u00efcode";
+  const DomCase cases[] = {
+      {L"return 'ActiveXObject' in window;", L"true"},
+      // The request objects, relative and whole addresses, any ProgID case.
+      {L"var r = new ActiveXObject('Msxml2.XMLHTTP'); r.open('GET', 'strings_en.wxl', false); r.send(null);"
+       L"return r.readyState + ' ' + r.status + ' ' + /title\">([^<]*)</.exec(r.responseText)[1];",
+       L"4 200 " + title},
+      {L"var r = new ActiveXObject('microsoft.xmlhttp'); r.open('GET', location.href.substring(0, location.href.lastIndexOf('/') + 1) +"
+       L" 'STRINGS_EN.WXL', false); r.send(); return r.status + ' ' + r.responseXML.documentElement.nodeName;",
+       L"200 WixLocalization"},
+      {L"var r = new ActiveXObject('Msxml2.XMLHTTP'); r.open('GET', 'nothere.wxl', false); r.send(); return 'sent';",
+       L"threw The system cannot locate the resource specified. -2146697211"},
+      {L"var r = new ActiveXObject('Msxml2.XMLHTTP'); r.open('GET', 'strings_en.wxl', false); return r.status;",
+       L"threw The data necessary to complete this operation is not yet available. -2147483638"},
+      // The document: Wine's own, loaded from the resource.
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument'); d.async = false; var ok = d.load('strings_en.wxl');"
+       L"var s = d.getElementsByTagName('String'); return ok + ' ' + s.length + ' ' + s.item(0).getAttribute('Id') +"
+       L" ' ' + s.item(0).text;",
+       L"true 1 title " + title},
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument.6.0'); d.async = false;"
+       L"return d.load('nothere.wxl') + ' ' + d.getElementsByTagName('String').length;",
+       L"false 0"},
+      {L"var d = new ActiveXObject('Microsoft.XMLDOM'); d.async = false; return d.load('MAIN.JS');", L"false"},
+      // Left asynchronous, the system's component would answer before it
+      // has read anything.
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument'); return d.load('strings_en.wxl');",
+       L"threw The stand-in control loads res:// documents only with async = false -2147483638"},
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument'); d.async = false;"
+       L"return d.loadXML('<a><b>x</b></a>') + ' ' + d.documentElement.firstChild.text;",
+       L"true x"},
+  };
+  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+}
+
+TEST_F(BrowserStandinTest, XmlComponent_AsynchronousRequestFinishesLater) {
+  loadPage(L"MAIN.HTML");
+  EXPECT_EQ(eval(L"var later = new ActiveXObject('Msxml2.XMLHTTP'); var changes = [];"
+                 L"later.onreadystatechange = function () { changes.push(later.readyState + ':' + later.status); };"
+                 L"later.open('GET', 'strings_en.wxl'); later.send(); later.readyState"),
+            L"1");
+  ASSERT_TRUE(pumpUntil([&] { return eval(L"later.readyState") == L"4"; }, 5000));
+  EXPECT_EQ(eval(L"changes.join()"), L"4:200");
+}
+
+TEST_F(BrowserStandinTest, ActiveXObject_OffersOnlyTheXmlComponent) {
+  loadPage(L"MAIN.HTML");
+  for (const wchar_t* progId : {L"Scripting.FileSystemObject", L"WScript.Shell", L"No.Such.Object"}) {
+    EXPECT_EQ(eval(guarded(L"new ActiveXObject('" + std::wstring(progId) + L"'); return 'created';")),
+              L"threw Automation server can't create object -2146827859")
+        << utf8(progId);
+  }
 }
 
 TEST_F(BrowserStandinTest, ClickElement_TogglesCheckBoxAndRunsHandlers) {

@@ -9,6 +9,7 @@
 #include "res_url.h"
 #include "standin_globals.h"
 #include "standin_log.h"
+#include "xml_document.h"
 
 namespace standin {
 namespace {
@@ -182,6 +183,17 @@ class ScriptPage::Native final : public PageDispatch {
       case 11:  // pageName
         setText(result, page->name_);
         break;
+      case 12:  // resolve(url): the address against the page's
+        setText(result, resolveUrl(page->url_, argText(params, 0)));
+        break;
+      case 13:  // createXmlDocument(progId): the XML component's document, null when none
+        if (IDispatch* document = createXmlDocument(argText(params, 0), page->url_)) {
+          result->vt = VT_DISPATCH;
+          result->pdispVal = document;
+        } else {
+          result->vt = VT_NULL;
+        }
+        break;
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -192,7 +204,8 @@ class ScriptPage::Native final : public PageDispatch {
  private:
   static constexpr const wchar_t* kNames[] = {
       L"external", L"pageUrl", L"pageText", L"load", L"runScript", L"setTimer",
-      L"clearTimer", L"alert", L"scriptError", L"navigate", L"pageName", nullptr};
+      L"clearTimer", L"alert", L"scriptError", L"navigate", L"pageName", L"resolve",
+      L"createXmlDocument", nullptr};
 };
 
 constexpr const wchar_t* ScriptPage::Native::kNames[];
@@ -311,7 +324,7 @@ HRESULT ScriptPage::start() {
 
 HRESULT ScriptPage::load() {
   AddRef();  // the load handlers may close us (a navigation does not, but be safe)
-  hr = run(L"standin.loadPage();", false, nullptr);
+  HRESULT hr = run(L"standin.loadPage();", false, nullptr);
   Release();
   return hr;
 }
