@@ -925,6 +925,27 @@ TEST_F(BrowserStandinTest, External_ReceivesPageCallsWithArguments) {
   EXPECT_EQ(eval(L"window.external === external"), L"true");
 }
 
+TEST_F(BrowserStandinTest, External_MembersAreFoundWithInAndOnlyCalled) {
+  // The host's object is the script's own: "in" asks the host for the name,
+  // a call is a method call, and reading a member as a value goes to the
+  // host, which refuses it (as the engine's bridge does).
+  loadPage(L"EXTERNAL.HTML");
+  external_.calls.clear();
+  const struct {
+    const wchar_t* script;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"return ('notify' in external) + ' ' + ('Notify' in external) + ' ' + ('nothing' in external);",
+       L"true false false"},
+      {L"var f = external.notify; return 'read ' + typeof f;", L"threw  -2147467259"},  // E_FAIL
+      // As in the system's script engines: a member that cannot be read.
+      {L"return typeof external.notify;", L"unknown"},
+      {L"return external.getLocale();", L"de"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+  ASSERT_EQ(external_.calls.size(), 1u) << "only the call reached the host as one";
+}
+
 TEST_F(BrowserStandinTest, External_HostMayDestroyControlInsidePageCall) {
   loadPage(L"EXTERNAL.HTML");
   HWND window = host_->controlWindow();
@@ -980,6 +1001,10 @@ TEST_F(BrowserStandinTest, Dom_AnswersWhatPagesUse) {
       {L"document.getElementById('item1').firstChild.nodeValue", L"one"},
       {L"document.body.tagName", L"BODY"},
       {L"typeof document.createTextNode", L"function"},
+      {L"var root = document.documentElement; root.lang = 'zh-TW'; root.getAttribute('lang') + ' ' + root.tagName",
+       L"zh-TW HTML"},
+      {L"typeof document.body.attachEvent + ' ' + typeof window.attachEvent + ' ' + typeof window.addEventListener",
+       L"undefined undefined function"},
       // Written by the load handler: a string file read next to the page.
       {L"document.getElementById('strings').innerText", L"Remove older versions \u2013 \u00fcn\u00efcode"},
       {L"stringsStatus + ' ' + missingStatus", L"200 not found"},

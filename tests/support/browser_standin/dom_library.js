@@ -12,7 +12,7 @@ var standin = (function (global, native) {
     laquo: '\u00ab', raquo: '\u00bb', bull: '\u2022', middot: '\u00b7' };
   // Attributes that live as element properties (name -> property).
   var REFLECTED = { id: 'id', 'class': 'className', classname: 'className', value: 'value', href: 'href',
-    type: 'type', name: 'name', title: 'title', src: 'src', tabindex: 'tabIndex' };
+    type: 'type', name: 'name', title: 'title', src: 'src', tabindex: 'tabIndex', lang: 'lang', dir: 'dir' };
   var BOOLEAN_ATTRS = { checked: 1, disabled: 1, selected: 1, readonly: 'readOnly' };
 
   function reportError(e) {
@@ -193,6 +193,8 @@ var standin = (function (global, native) {
     return copy;
   };
 
+  // The standard listeners only: the system's control in the document mode
+  // the pages ask for (the newest) has no attachEvent.
   Node.prototype.addEventListener = function (type, fn) {
     if (!this._listeners) this._listeners = {};
     var list = this._listeners[type] || (this._listeners[type] = []);
@@ -203,8 +205,6 @@ var standin = (function (global, native) {
     var at = list ? indexOf(list, fn) : -1;
     if (at >= 0) list.splice(at, 1);
   };
-  Node.prototype.attachEvent = function (name, fn) { this.addEventListener(String(name).replace(/^on/, ''), fn); return true; };
-  Node.prototype.detachEvent = function (name, fn) { this.removeEventListener(String(name).replace(/^on/, ''), fn); };
 
   function Text(data) {
     this.nodeType = 3;
@@ -245,6 +245,8 @@ var standin = (function (global, native) {
     this.id = '';
     this.className = '';
     this.title = '';
+    this.lang = '';
+    this.dir = '';
     this.disabled = false;
     if (tag === 'INPUT') {
       this.type = 'text';
@@ -269,7 +271,7 @@ var standin = (function (global, native) {
       this._props[name] = whole(value);
     });
   }
-  var TEXT_PROPERTIES = ['id', 'className', 'title', 'name', 'value', 'type', 'href', 'src'];
+  var TEXT_PROPERTIES = ['id', 'className', 'title', 'lang', 'dir', 'name', 'value', 'type', 'href', 'src'];
   for (var t = 0; t < TEXT_PROPERTIES.length; t++) textProperty(TEXT_PROPERTIES[t]);
 
   Element.prototype.setAttribute = function (name, value) {
@@ -669,7 +671,7 @@ var standin = (function (global, native) {
     var target = native.resolve(String(url));
     if (!isHttp(target)) throw componentError(0x80070005, 'Access is denied.');
     this._method = String(method);
-    this._url = String(url);
+    this._url = target;
     this.readyState = 1;
   };
   XMLHttpRequest.prototype.setRequestHeader = function () {};
@@ -716,9 +718,6 @@ var standin = (function (global, native) {
         reportError(e);
       }
     }
-    this.readyState = 4;
-    if (typeof this.onreadystatechange === 'function') this.onreadystatechange();
-    if (typeof this.onload === 'function') this.onload();
   };
   accessor(XmlHttp.prototype, 'readyState', function () { return this._state; });
   accessor(XmlHttp.prototype, 'status', function () { this._finished(); return 200; });
@@ -797,8 +796,6 @@ var standin = (function (global, native) {
   global.clearInterval = removeTimer;
   global.addEventListener = function (type, fn) { windowNode.addEventListener(type, fn); };
   global.removeEventListener = function (type, fn) { windowNode.removeEventListener(type, fn); };
-  global.attachEvent = function (name, fn) { windowNode.attachEvent(name, fn); return true; };
-  global.detachEvent = function (name, fn) { windowNode.detachEvent(name, fn); };
   var windowNode = new Node();
 
   // ---- what the control calls -----------------------------------------
