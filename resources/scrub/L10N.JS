@@ -5,35 +5,99 @@
 var l10n = runtime.define('l10n', (function () {
     var strings = {};
 
-    function newRequest() {
-        if (typeof XMLHttpRequest !== 'undefined') {
-            try {
-                return new XMLHttpRequest();
-            } catch (e1) {
-            }
-        }
+    // Whether the engine offers the XML component. The system's control in
+    // its newest document mode hides the name from typeof, yet still creates
+    // the objects; "in" tells there.
+    function hasActiveX() {
         try {
-            return new ActiveXObject('Microsoft.XMLHTTP');
-        } catch (e2) {
-            return null;
+            return ('ActiveXObject' in window) || typeof ActiveXObject !== 'undefined';
+        } catch (e) {
+            return false;
         }
     }
 
-    // The file's text, or null when it cannot be read. Pages from the
-    // program's resources answer status 0 in some browsers.
-    function read(name) {
-        var request = newRequest();
-        if (!request) {
-            return null;
+    // The address of a file beside the page. The pages come from the
+    // program's resources (res://), and the XML component's objects are
+    // best given whole addresses.
+    function beside(name) {
+        var page = String(window.location.href);
+        var cut = page.search(/[?#]/);
+        if (cut >= 0) {
+            page = page.substring(0, cut);
         }
-        try {
-            request.open('GET', name, false);
-            request.send(null);
-            var text = request.responseText;
-            if ((request.status === 200 || request.status === 0) && text) {
-                return String(text);
+        return page.substring(0, page.lastIndexOf('/') + 1) + name;
+    }
+
+    // The strings of the document's String elements; null when it has none.
+    function fromDocument(doc) {
+        var nodes = doc.getElementsByTagName('String');
+        var table = {};
+        var found = false;
+        for (var i = 0; i < nodes.length; i++) {
+            var node = nodes.item(i);
+            var id = node.getAttribute('Id');
+            if (id) {
+                table[String(id)] = String(node.text);
+                found = true;
             }
-        } catch (e) {
+        }
+        return found ? table : null;
+    }
+
+    // Readers of a string file: each answers its id-to-text table, or null
+    // or a throw when it cannot read the file. The system's browser control
+    // has ActiveXObject, and there its own XMLHttpRequest refuses every
+    // address but http and https (open throws "Access is denied" for
+    // res://), while the XML component reads the program's resources; other
+    // browsers have only XMLHttpRequest.
+    function documentReader(progId) {
+        return function (url) {
+            var doc = new ActiveXObject(progId);
+            doc.async = false;
+            doc.validateOnParse = false;
+            doc.resolveExternals = false;
+            return doc.load(url) ? fromDocument(doc) : null;
+        };
+    }
+
+    // Pages from the program's resources answer status 0 in some browsers.
+    function requestReader(create) {
+        return function (url) {
+            var request = create();
+            request.open('GET', url, false);
+            request.send(null);
+            if (request.status !== 200 && request.status !== 0) {
+                return null;
+            }
+            var text = request.responseText;
+            return text ? parse(String(text)) : null;
+        };
+    }
+
+    function readers() {
+        var list = [];
+        if (hasActiveX()) {
+            list.push(documentReader('Msxml2.DOMDocument'));
+            list.push(requestReader(function () { return new ActiveXObject('Msxml2.XMLHTTP'); }));
+            list.push(requestReader(function () { return new ActiveXObject('Microsoft.XMLHTTP'); }));
+        }
+        list.push(requestReader(function () { return new XMLHttpRequest(); }));
+        return list;
+    }
+
+    // The strings of the file, from the first reader that can read it; null
+    // when none can.
+    function read(name) {
+        var url = beside(name);
+        var list = readers();
+        for (var i = 0; i < list.length; i++) {
+            try {
+                var table = list[i](url);
+                if (table) {
+                    return table;
+                }
+            } catch (e) {
+            }
         }
         return null;
     }
@@ -76,8 +140,7 @@ var l10n = runtime.define('l10n', (function () {
             var tried = [String(locale || 'en'), 'en'];
             for (var i = 0; i < tried.length; i++) {
                 var name = (page + '_' + tried[i] + '.wxl').toUpperCase();
-                var text = read(name);
-                var table = text ? parse(text) : null;
+                var table = read(name);
                 if (table) {
                     strings = table;
                     return tried[i];
@@ -85,6 +148,11 @@ var l10n = runtime.define('l10n', (function () {
                 runtime.log('String file ' + name + ' could not be read');
             }
             return null;
+        },
+        // The language tag of a locale name, as the document's lang
+        // attribute takes it ("pt_BR" gives "pt-BR").
+        languageTag: function (locale) {
+            return String(locale).replace(/_/g, '-');
         },
         has: function (id) {
             return strings.hasOwnProperty(id);

@@ -1,9 +1,9 @@
 // Page set-up shared by the setup pages. A page sets the global PAGE_NAME
 // (its file name without ".html") and registers its own start-up with
 // layout.ready(fn). When the document has loaded, this script loads the
-// page's strings for the host's locale, puts each string into the element
-// of the same id, sets the title, wires the links, then runs the page's
-// start-up functions.
+// page's strings for the host's locale, sets the document's language to the
+// one loaded, puts each string into the element of the same id, sets the
+// title, wires the links, then runs the page's start-up functions.
 //
 // Links are anchors with href "#" and the target in "shadow_href": a click
 // tells the host "a" and the target, and the host decides what opens.
@@ -44,7 +44,12 @@ var layout = runtime.define('layout', (function () {
         // The pages are laid out for a 640 x 400 client area; this is the
         // window's outer size around it.
         host.setWindowProp('size', 652, 432);
-        l10n.load(typeof PAGE_NAME === 'undefined' ? 'page' : PAGE_NAME, host.getLocale());
+        var loaded = l10n.load(typeof PAGE_NAME === 'undefined' ? 'page' : PAGE_NAME, host.getLocale());
+        // The language of the texts shown, so that Chinese, Japanese and
+        // Korean text gets its own language's glyph forms.
+        if (loaded) {
+            document.documentElement.lang = l10n.languageTag(loaded);
+        }
         applyStrings();
         wireLinks();
         for (var i = 0; i < starters.length; i++) {

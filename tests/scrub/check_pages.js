@@ -3,8 +3,10 @@
 // HTTP server, and a stand-in `external` that records every call. Each page,
 // in every UI language, must render without a script error, show that
 // language's strings (English for a locale without a string file), accept the
-// host's calls and send its events; a screenshot of each page in each
-// language is written to the output folder.
+// host's calls and send its events, and take that language as its own
+// (lang); a screenshot of each page in each language is written to the
+// output folder. Chromium has no ActiveXObject, so the pages read their
+// string files through XMLHttpRequest here.
 //
 //   node check_pages.js <pages folder> <output folder>
 'use strict';
@@ -195,6 +197,9 @@ async function run() {
                 const title = calls.find((c) => c[0] === 'setWindowProp' && c[1] === 'title');
                 check(title && title[2] === strings.title, label + ': title sent to the host');
                 check((await page.title()) === strings.title, label + ': document title');
+                // The language loaded, as the root element's lang ("pt-BR").
+                const lang = await page.evaluate(() => document.documentElement.lang);
+                check(lang === (own ? locale : 'en').replace('_', '-'), label + ': document language ' + JSON.stringify(lang));
                 check(locale === 'en' || !own || strings.title !== english.title, label + ': title left in English');
                 // The buttons and the texts the page names, from the locale's file.
                 const ids = (entry.texts || []).concat(Object.keys(strings).filter((id) => /BtnCtrl$/.test(id)));

@@ -1,5 +1,7 @@
 // The removal pages in the HTML engine under Wine, with the stand-in browser
-// control: each page loads the strings of the UI locale (English for a
+// control (which, like the system's control, lets a res:// page read its
+// string files only through the XML component): each page shows every
+// string of the UI locale's file and takes that language (English for a
 // locale without a string file), the host's calls land in the
 // page (read back through the page's script), every button, link and check
 // box sends its event, and names that hold quotes, backslashes and line
@@ -383,6 +385,86 @@ std::map<std::string, std::string> pageStrings(const std::string& file) {
     return strings;
 }
 
+// Page helpers that stand in for the XML component's objects: loadWith(fakes)
+// loads the main page's Japanese strings with the ProgIDs named in fakes
+// made by their factories (every other one as usual) and answers the locale
+// loaded and the heading then shown.
+const char kReaderFakes[] =
+    "window.realActiveX = window.realActiveX || ActiveXObject;"
+    "window.failing = function () { throw new Error('fails here'); };"
+    "window.fileText = function (name) {"
+    "  var r = new realActiveX('Msxml2.XMLHTTP'); r.open('GET', name, false); r.send(); return r.responseText; };"
+    // A request object that reads the Japanese file, with some members replaced.
+    "window.request = function (fields) { return function () {"
+    "  var r = { open: function () {}, send: function () {}, status: 200, responseText: fileText('TOLVASCRUB_JA.WXL') };"
+    "  for (var k in fields) r[k] = fields[k];"
+    "  return r; }; };"
+    // The real object, except that it cannot read addresses matching pattern.
+    "window.hiding = function (progId, pattern) { return function () {"
+    "  var real = new realActiveX(progId);"
+    "  if (progId.indexOf('XMLHTTP') >= 0) return {"
+    "    open: function (m, u, a) { if (pattern.test(u)) throw new Error('hidden'); real.open(m, u, a); },"
+    "    send: function (b) { real.send(b); this.status = real.status; this.responseText = real.responseText; } };"
+    "  return { load: function (u) { if (pattern.test(u)) return false; real.async = false; return real.load(u); },"
+    "           getElementsByTagName: function (n) { return real.getElementsByTagName(n); } }; }; };"
+    "window.loadWith = function (fakes) {"
+    "  l10n.load('TOLVASCRUB', 'en');"
+    "  window.ActiveXObject = function (id) { return fakes.hasOwnProperty(id) ? fakes[id]() : new realActiveX(id); };"
+    "  try { return String(l10n.load('TOLVASCRUB', 'ja')) + ' ' + l10n.get('heading'); }"
+    "  finally { window.ActiveXObject = realActiveX; } };"
+    "0";
+
+TEST_F(RemovalPagesTest, StringFiles_AnyFailureOfOneReaderMovesOnToTheNext) {
+    TolvaScrubDialog page(context_);
+    watch(page);
+    ModalPage modal(page);
+    ASSERT_TRUE(modal.waitShown());
+    ASSERT_EQ(eval(kReaderFakes), "0");
+    const std::string japanese = "ja " + pageStrings("TOLVASCRUB_JA.WXL").at("heading");
+    const std::string english = pageStrings("TOLVASCRUB_EN.WXL").at("heading");
+    const struct {
+        const char* label;
+        const char* fakes;
+        std::string expected;
+    } cases[] = {
+        {"nothing fails", "{}", japanese},
+        {"document not created", "{'Msxml2.DOMDocument': failing}", japanese},
+        {"document load answers false",
+         "{'Msxml2.DOMDocument': function () { return { load: function () { return false; } }; }}", japanese},
+        {"document load throws", "{'Msxml2.DOMDocument': function () { return { load: failing }; }}", japanese},
+        {"document without strings",
+         "{'Msxml2.DOMDocument': function () { return { load: function () { return true; },"
+         " getElementsByTagName: function () { return { length: 0 }; } }; }}",
+         japanese},
+        {"request open throws", "{'Msxml2.DOMDocument': failing, 'Msxml2.XMLHTTP': request({ open: failing })}",
+         japanese},
+        {"request send throws", "{'Msxml2.DOMDocument': failing, 'Msxml2.XMLHTTP': request({ send: failing })}",
+         japanese},
+        {"request status 404", "{'Msxml2.DOMDocument': failing, 'Msxml2.XMLHTTP': request({ status: 404 })}",
+         japanese},
+        {"request empty answer", "{'Msxml2.DOMDocument': failing, 'Msxml2.XMLHTTP': request({ responseText: '' })}",
+         japanese},
+        {"request answer without strings",
+         "{'Msxml2.DOMDocument': failing, 'Msxml2.XMLHTTP': request({ responseText: '<x>no strings</x>' })}",
+         japanese},
+        // Without the XML component the page's own request object refuses
+        // res:// as well: nothing is read and the strings shown stay.
+        {"no XML component", "{'Msxml2.DOMDocument': failing, 'Msxml2.XMLHTTP': failing, 'Microsoft.XMLHTTP': failing}",
+         "null " + english},
+        {"only the language's file unreadable",
+         "{'Msxml2.DOMDocument': hiding('Msxml2.DOMDocument', /_JA\\./),"
+         " 'Msxml2.XMLHTTP': hiding('Msxml2.XMLHTTP', /_JA\\./),"
+         " 'Microsoft.XMLHTTP': hiding('Microsoft.XMLHTTP', /_JA\\./)}",
+         "en " + english},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(evalUtf8(std::string("loadWith(") + c.fakes + ")"), c.expected);
+    }
+    ASSERT_EQ(click("laterBtnCtrl"), S_OK);
+    EXPECT_EQ(modal.result(), ::ui::Dialog::Closed);
+}
+
 TEST_F(RemovalPagesTest, EveryPage_ShowsTheLocaleStrings) {
     const std::map<std::string, std::string> english = pageStrings("TOLVASCRUB_EN.WXL");
     // The eleven UI locales, and one without string files.
@@ -390,6 +472,9 @@ TEST_F(RemovalPagesTest, EveryPage_ShowsTheLocaleStrings) {
         std::string fileLocale = std::string(locale) == "ru" ? "EN" : locale;
         for (char& c : fileLocale)
             c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        std::string language = std::string(locale) == "ru" ? "en" : locale;  // e.g. "pt-BR"
+        for (char& c : language)
+            c = c == '_' ? '-' : c;
         ::ui::UiContext context = context_;
         context.localeName = locale;
         TolvaScrubDialog main(context);
@@ -432,6 +517,19 @@ TEST_F(RemovalPagesTest, EveryPage_ShowsTheLocaleStrings) {
                 EXPECT_EQ(shownText, strings.at(id)) << id;
                 EXPECT_FALSE(shownText.empty()) << id;
             }
+            // Every other string of the file is in the element of its id too,
+            // hidden ones (formats, the finished view) included.
+            for (const auto& text : strings) {
+                if (text.first == "title")
+                    continue;
+                EXPECT_EQ(evalUtf8("(function (el) { return el ? el.innerText : 'no element'; })"
+                                   "(document.getElementById('" + text.first + "'))"),
+                          text.second)
+                    << text.first;
+            }
+            // The page speaks the language it loaded, so CJK text gets that
+            // language's glyph forms.
+            EXPECT_EQ(eval("document.documentElement.lang"), language);
             ASSERT_EQ(click(p.close), S_OK);
             EXPECT_EQ(modal.result(), p.result);
         }

@@ -179,6 +179,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
   bool clearSiteOnDestroy = true;  // SetClientSite(NULL) after Close
   int hostInfoCalls = 0;
   int uiActivations = 0;
+  std::function<void(DISPID)> onEvent;  // runs inside the event, before it is recorded
   LONG refs = 1;
 
   explicit Host(HWND hostWindow) : window(hostWindow) {}
@@ -403,6 +404,7 @@ class Host final : public IOleClientSite, public IOleInPlaceSite, public IDocHos
     }
     if (id == DISPID_NAVIGATEERROR && params->cArgs == 5 && params->rgvarg[0].vt == (VT_BOOL | VT_BYREF))
       *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+    if (onEvent) onEvent(id);
     events.push_back(event);
     return S_OK;
   }
@@ -743,6 +745,37 @@ TEST_F(BrowserStandinTest, Navigate_CancelledKeepsPreviousPage) {
   EXPECT_EQ(eval(L"document.title"), L"Stand-in main page");
 }
 
+TEST_F(BrowserStandinTest, Navigate_NavigateCompleteComesBeforeThePageScripts) {
+  // As in the system's control: the document exists (still loading) at
+  // NavigateComplete2, the page's scripts and load handler run after it, and
+  // DocumentComplete follows them.
+  ASSERT_HRESULT_SUCCEEDED(host_->createControl());
+  std::vector<std::wstring> seen;
+  host_->onEvent = [&](DISPID id) {
+    if (id != DISPID_NAVIGATECOMPLETE2) return;
+    VARIANT state;
+    VariantInit(&state);
+    EXCEPINFO error = {};
+    HRESULT hr = evalThroughDocument(L"document.readyState + ' ' + typeof external", &state, &error);
+    seen.push_back(L"navigated " + (SUCCEEDED(hr) ? variantText(state) : std::wstring(L"no document")));
+    VariantClear(&state);
+  };
+  external_.onCall = [&](const ExternalCall& call) {
+    std::wstring at = call.values.empty() ? L"?" : call.values[0];
+    if (host_->has(DISPID_DOCUMENTCOMPLETE)) at += L" after DocumentComplete";
+    seen.push_back(at);
+  };
+  ASSERT_TRUE(host_->load(page(L"ORDER.HTML")));
+  host_->onEvent = nullptr;
+  external_.onCall = nullptr;
+  seen.push_back(L"complete");
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"navigated loading object", L"script", L"onload", L"complete"}));
+  std::vector<DISPID> events;
+  for (const Event& e : host_->events) events.push_back(e.id);
+  EXPECT_EQ(events, (std::vector<DISPID>{DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_DOCUMENTCOMPLETE}));
+  EXPECT_EQ(eval(L"document.readyState"), L"complete");
+}
+
 // ---- the script object ------------------------------------------------------
 
 struct EvalCase {
@@ -838,6 +871,13 @@ TEST_F(BrowserStandinTest, StandinEval_WorksFromAnotherThread) {
 
 // ---- the page's external object ---------------------------------------------
 
+// Runs `body` (statements that return a value) in the page and answers the
+// value, or "threw <message> <number>" when it throws.
+std::wstring guarded(const std::wstring& body) {
+  return L"(function () { try { " + body + L" } catch (e) { return 'threw ' + e.message + ' ' + e.number; } })()";
+}
+
+
 TEST_F(BrowserStandinTest, External_ReceivesPageCallsWithArguments) {
   loadPage(L"EXTERNAL.HTML");
   std::vector<ExternalCall>& calls = external_.calls;
@@ -868,6 +908,27 @@ TEST_F(BrowserStandinTest, External_ReceivesPageCallsWithArguments) {
     EXPECT_EQ(calls[i].values, expected[i].values) << "call " << i;
   }
   EXPECT_EQ(eval(L"window.external === external"), L"true");
+}
+
+TEST_F(BrowserStandinTest, External_MembersAreFoundWithInAndOnlyCalled) {
+  // The host's object is the script's own: "in" asks the host for the name,
+  // a call is a method call, and reading a member as a value goes to the
+  // host, which refuses it (as the engine's bridge does).
+  loadPage(L"EXTERNAL.HTML");
+  external_.calls.clear();
+  const struct {
+    const wchar_t* script;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"return ('notify' in external) + ' ' + ('Notify' in external) + ' ' + ('nothing' in external);",
+       L"true false false"},
+      {L"var f = external.notify; return 'read ' + typeof f;", L"threw  -2147467259"},  // E_FAIL
+      // As in the system's script engines: a member that cannot be read.
+      {L"return typeof external.notify;", L"unknown"},
+      {L"return external.getLocale();", L"de"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+  ASSERT_EQ(external_.calls.size(), 1u) << "only the call reached the host as one";
 }
 
 TEST_F(BrowserStandinTest, External_HostMayDestroyControlInsidePageCall) {
@@ -925,9 +986,13 @@ TEST_F(BrowserStandinTest, Dom_AnswersWhatPagesUse) {
       {L"document.getElementById('item1').firstChild.nodeValue", L"one"},
       {L"document.body.tagName", L"BODY"},
       {L"typeof document.createTextNode", L"function"},
+      {L"var root = document.documentElement; root.lang = 'zh-TW'; root.getAttribute('lang') + ' ' + root.tagName",
+       L"zh-TW HTML"},
+      {L"typeof document.body.attachEvent + ' ' + typeof window.attachEvent + ' ' + typeof window.addEventListener",
+       L"undefined undefined function"},
       // Written by the load handler: a string file read next to the page.
       {L"document.getElementById('strings').innerText", L"Remove older versions \u2013 \u00fcn\u00efcode"},
-      {L"stringsStatus + ' ' + missingStatus", L"200 404"},
+      {L"stringsStatus + ' ' + missingStatus", L"200 not found"},
   };
   for (const DomCase& c : cases) EXPECT_EQ(eval(c.script), c.expected) << testutil::toUtf8(c.script);
 }
@@ -977,6 +1042,81 @@ TEST_F(BrowserStandinTest, Dom_ChangesAreSeenByLaterScripts) {
        L"true"},
   };
   for (const DomCase& c : steps) EXPECT_EQ(eval(c.script), c.expected) << testutil::toUtf8(c.script);
+}
+
+// ---- files beside the page: the browser's request object and the XML component ----
+
+TEST_F(BrowserStandinTest, XmlHttpRequest_RefusesEveryAddressButHttp) {
+  // The system's control: open throws "Access is denied" for res:// (the
+  // page's own scheme, so relative names too) and file://.
+  loadPage(L"MAIN.HTML");
+  const DomCase cases[] = {
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'strings_en.wxl', false); return 'opened';",
+       L"threw Access is denied. -2147024891"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', location.href, false); return 'opened';",
+       L"threw Access is denied. -2147024891"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'file:///C:/windows/win.ini', false); return 'opened';",
+       L"threw Access is denied. -2147024891"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'HTTP://127.0.0.1/x', false); return 'opened ' + r.readyState;",
+       L"opened 1"},
+      {L"var r = new XMLHttpRequest(); r.open('GET', 'https://localhost/x', false); return 'opened';", L"opened"},
+  };
+  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+}
+
+TEST_F(BrowserStandinTest, XmlComponent_ReadsResourcesBesideThePage) {
+  loadPage(L"MAIN.HTML");
+  const std::wstring title = L"Remove older versions \u2013 \u00fcn\u00efcode";
+  const DomCase cases[] = {
+      {L"return 'ActiveXObject' in window;", L"true"},
+      // The request objects, relative and whole addresses, any ProgID case.
+      {L"var r = new ActiveXObject('Msxml2.XMLHTTP'); r.open('GET', 'strings_en.wxl', false); r.send(null);"
+       L"return r.readyState + ' ' + r.status + ' ' + /title\">([^<]*)</.exec(r.responseText)[1];",
+       L"4 200 " + title},
+      {L"var r = new ActiveXObject('microsoft.xmlhttp'); r.open('GET', location.href.substring(0, location.href.lastIndexOf('/') + 1) +"
+       L" 'STRINGS_EN.WXL', false); r.send(); return r.status + ' ' + r.responseXML.documentElement.nodeName;",
+       L"200 WixLocalization"},
+      {L"var r = new ActiveXObject('Msxml2.XMLHTTP'); r.open('GET', 'nothere.wxl', false); r.send(); return 'sent';",
+       L"threw The system cannot locate the resource specified. -2146697211"},
+      {L"var r = new ActiveXObject('Msxml2.XMLHTTP'); r.open('GET', 'strings_en.wxl', false); return r.status;",
+       L"threw The data necessary to complete this operation is not yet available. -2147483638"},
+      // The document: Wine's own, loaded from the resource.
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument'); d.async = false; var ok = d.load('strings_en.wxl');"
+       L"var s = d.getElementsByTagName('String'); return ok + ' ' + s.length + ' ' + s.item(0).getAttribute('Id') +"
+       L" ' ' + s.item(0).text;",
+       L"true 1 title " + title},
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument.6.0'); d.async = false;"
+       L"return d.load('nothere.wxl') + ' ' + d.getElementsByTagName('String').length;",
+       L"false 0"},
+      {L"var d = new ActiveXObject('Microsoft.XMLDOM'); d.async = false; return d.load('MAIN.JS');", L"false"},
+      // Left asynchronous, the system's component would answer before it
+      // has read anything.
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument'); return d.load('strings_en.wxl');",
+       L"threw The stand-in control loads res:// documents only with async = false -2147483638"},
+      {L"var d = new ActiveXObject('Msxml2.DOMDocument'); d.async = false;"
+       L"return d.loadXML('<a><b>x</b></a>') + ' ' + d.documentElement.firstChild.text;",
+       L"true x"},
+  };
+  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+}
+
+TEST_F(BrowserStandinTest, XmlComponent_AsynchronousRequestFinishesLater) {
+  loadPage(L"MAIN.HTML");
+  EXPECT_EQ(eval(L"var later = new ActiveXObject('Msxml2.XMLHTTP'); var changes = [];"
+                 L"later.onreadystatechange = function () { changes.push(later.readyState + ':' + later.status); };"
+                 L"later.open('GET', 'strings_en.wxl'); later.send(); later.readyState"),
+            L"1");
+  ASSERT_TRUE(pumpUntil([&] { return eval(L"later.readyState") == L"4"; }, 5000));
+  EXPECT_EQ(eval(L"changes.join()"), L"4:200");
+}
+
+TEST_F(BrowserStandinTest, ActiveXObject_OffersOnlyTheXmlComponent) {
+  loadPage(L"MAIN.HTML");
+  for (const wchar_t* progId : {L"Scripting.FileSystemObject", L"WScript.Shell", L"No.Such.Object"}) {
+    EXPECT_EQ(eval(guarded(L"new ActiveXObject('" + std::wstring(progId) + L"'); return 'created';")),
+              L"threw Automation server can't create object -2146827859")
+        << utf8(progId);
+  }
 }
 
 TEST_F(BrowserStandinTest, ClickElement_TogglesCheckBoxAndRunsHandlers) {

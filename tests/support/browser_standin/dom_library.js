@@ -12,7 +12,7 @@ var standin = (function (global, native) {
     laquo: '\u00ab', raquo: '\u00bb', bull: '\u2022', middot: '\u00b7' };
   // Attributes that live as element properties (name -> property).
   var REFLECTED = { id: 'id', 'class': 'className', classname: 'className', value: 'value', href: 'href',
-    type: 'type', name: 'name', title: 'title', src: 'src', tabindex: 'tabIndex' };
+    type: 'type', name: 'name', title: 'title', src: 'src', tabindex: 'tabIndex', lang: 'lang', dir: 'dir' };
   var BOOLEAN_ATTRS = { checked: 1, disabled: 1, selected: 1, readonly: 'readOnly' };
 
   function reportError(e) {
@@ -193,6 +193,8 @@ var standin = (function (global, native) {
     return copy;
   };
 
+  // The standard listeners only: the system's control in the document mode
+  // the pages ask for (the newest) has no attachEvent.
   Node.prototype.addEventListener = function (type, fn) {
     if (!this._listeners) this._listeners = {};
     var list = this._listeners[type] || (this._listeners[type] = []);
@@ -203,8 +205,6 @@ var standin = (function (global, native) {
     var at = list ? indexOf(list, fn) : -1;
     if (at >= 0) list.splice(at, 1);
   };
-  Node.prototype.attachEvent = function (name, fn) { this.addEventListener(String(name).replace(/^on/, ''), fn); return true; };
-  Node.prototype.detachEvent = function (name, fn) { this.removeEventListener(String(name).replace(/^on/, ''), fn); };
 
   function Text(data) {
     this.nodeType = 3;
@@ -245,6 +245,8 @@ var standin = (function (global, native) {
     this.id = '';
     this.className = '';
     this.title = '';
+    this.lang = '';
+    this.dir = '';
     this.disabled = false;
     if (tag === 'INPUT') {
       this.type = 'text';
@@ -269,7 +271,7 @@ var standin = (function (global, native) {
       this._props[name] = whole(value);
     });
   }
-  var TEXT_PROPERTIES = ['id', 'className', 'title', 'name', 'value', 'type', 'href', 'src'];
+  var TEXT_PROPERTIES = ['id', 'className', 'title', 'lang', 'dir', 'name', 'value', 'type', 'href', 'src'];
   for (var t = 0; t < TEXT_PROPERTIES.length; t++) textProperty(TEXT_PROPERTIES[t]);
 
   Element.prototype.setAttribute = function (name, value) {
@@ -643,6 +645,21 @@ var standin = (function (global, native) {
     }
   }
 
+  // An error as the system's components throw them: `number` is the
+  // HRESULT (as JScript gives it, a signed 32-bit number).
+  function componentError(hresult, message) {
+    var e = new Error(message);
+    e.number = hresult | 0;
+    e.description = message;
+    return e;
+  }
+
+  function isHttp(url) { return /^https?:\/\//i.test(url); }
+
+  // The browser's own request object as the system's control has it: `open`
+  // refuses every address but http and https ("Access is denied"), so
+  // res:// and file:// pages cannot read their neighbours through it. The
+  // stand-in serves no network, so an http or https request fails in send.
   function XMLHttpRequest() {
     this.readyState = 0;
     this.status = 0;
@@ -651,8 +668,10 @@ var standin = (function (global, native) {
     this.onreadystatechange = null;
   }
   XMLHttpRequest.prototype.open = function (method, url) {
+    var target = native.resolve(String(url));
+    if (!isHttp(target)) throw componentError(0x80070005, 'Access is denied.');
     this._method = String(method);
-    this._url = String(url);
+    this._url = target;
     this.readyState = 1;
   };
   XMLHttpRequest.prototype.setRequestHeader = function () {};
@@ -661,21 +680,101 @@ var standin = (function (global, native) {
   XMLHttpRequest.prototype.abort = function () {};
   XMLHttpRequest.prototype.overrideMimeType = function () {};
   XMLHttpRequest.prototype.send = function () {
-    if (this.readyState !== 1) throw new Error('XMLHttpRequest: send before open');
-    var text = native.load(this._url);
-    if (text === null || text === undefined) {
-      this.status = 404;
-      this.statusText = 'Not Found';
-      this.responseText = '';
-    } else {
-      this.status = 200;
-      this.statusText = 'OK';
-      this.responseText = text;
-    }
-    this.readyState = 4;
-    if (typeof this.onreadystatechange === 'function') this.onreadystatechange();
-    if (typeof this.onload === 'function') this.onload();
+    if (this.readyState !== 1) throw componentError(0x8000FFFF, 'XMLHttpRequest: send before open');
+    throw componentError(0x800C0005, 'Network error: the stand-in control serves no http or https addresses');
   };
+
+  // Msxml2.XMLHTTP and Microsoft.XMLHTTP of the XML component: open(method,
+  // url[, async]) with async true unless given false; send answers res://
+  // addresses from the module's resources and throws for a missing one;
+  // status and the response throw until the request has finished.
+  function XmlHttp() {
+    this._state = 0;
+    this._url = '';
+    this._async = true;
+    this._text = null;
+    this._error = null;
+    this._timer = 0;
+    this.onreadystatechange = null;
+  }
+  XmlHttp.prototype._finished = function () {
+    if (this._state !== 4) throw componentError(0x8000000A, 'The data necessary to complete this operation is not yet available.');
+    if (this._error) throw this._error;
+  };
+  XmlHttp.prototype._complete = function () {
+    this._timer = 0;
+    if (!/^res:\/\//i.test(this._url)) {
+      this._error = componentError(0x800C0005, 'The stand-in control serves only res:// addresses');
+    } else {
+      var text = native.load(this._url);
+      if (text === null || text === undefined) this._error = componentError(0x800C0005, 'The system cannot locate the resource specified.');
+      else this._text = String(text);
+    }
+    this._state = 4;
+    if (this.onreadystatechange) {
+      try {
+        this.onreadystatechange();
+      } catch (e) {
+        reportError(e);
+      }
+    }
+  };
+  accessor(XmlHttp.prototype, 'readyState', function () { return this._state; });
+  accessor(XmlHttp.prototype, 'status', function () { this._finished(); return 200; });
+  accessor(XmlHttp.prototype, 'statusText', function () { this._finished(); return 'OK'; });
+  accessor(XmlHttp.prototype, 'responseText', function () { this._finished(); return this._text; });
+  accessor(XmlHttp.prototype, 'responseXML', function () {
+    this._finished();
+    var doc = native.createXmlDocument('Msxml2.DOMDocument');
+    doc.async = false;
+    doc.load(this._url);
+    return doc;
+  });
+  XmlHttp.prototype.open = function (method, url, async) {
+    this.abort();
+    this._method = String(method);
+    this._url = native.resolve(String(url));
+    this._async = async === undefined ? true : !!async;
+    this._state = 1;
+  };
+  XmlHttp.prototype.send = function () {
+    if (this._state !== 1 || this._timer) throw componentError(0xC00CE243, 'This method cannot be called until the open method has been called.');
+    if (this._async) {
+      var self = this;
+      this._timer = addTimer(function () { self._complete(); }, 0, false, []);
+      return;
+    }
+    this._complete();
+    if (this._error) throw this._error;
+  };
+  XmlHttp.prototype.abort = function () {
+    if (this._timer) removeTimer(this._timer);
+    this._timer = 0;
+    this._state = 0;
+    this._text = null;
+    this._error = null;
+  };
+  XmlHttp.prototype.setRequestHeader = function () {
+    if (this._state !== 1) throw componentError(0xC00CE243, 'This method cannot be called until the open method has been called.');
+  };
+  XmlHttp.prototype.getResponseHeader = function () { this._finished(); return ''; };
+  XmlHttp.prototype.getAllResponseHeaders = function () { this._finished(); return ''; };
+
+  // What `new ActiveXObject` creates in the system's control for these
+  // pages: the XML component's request and document objects, and nothing
+  // else (other objects need zone settings a page cannot count on).
+  var XML_HTTP_PROGIDS = { 'microsoft.xmlhttp': 1, 'msxml2.xmlhttp': 1, 'msxml2.xmlhttp.3.0': 1, 'msxml2.xmlhttp.6.0': 1 };
+  var XML_DOCUMENT_PROGIDS = { 'microsoft.xmldom': 1, 'msxml2.domdocument': 1, 'msxml2.domdocument.3.0': 1,
+    'msxml2.domdocument.6.0': 1 };
+  function ActiveXObject(progId) {
+    var id = String(progId).toLowerCase();
+    if (XML_HTTP_PROGIDS.hasOwnProperty(id)) return new XmlHttp();
+    if (XML_DOCUMENT_PROGIDS.hasOwnProperty(id)) {
+      var doc = native.createXmlDocument(String(progId));
+      if (doc) return doc;
+    }
+    throw componentError(0x800A01AD, "Automation server can't create object");
+  }
 
   // ---- globals --------------------------------------------------------
   global.window = global;
@@ -689,6 +788,7 @@ var standin = (function (global, native) {
   global.navigator = { userAgent: 'Mozilla/4.0 (compatible; BrowserStandin)', appName: 'BrowserStandin',
     language: 'en-US', userLanguage: 'en-US', platform: 'Win64' };
   global.XMLHttpRequest = XMLHttpRequest;
+  global.ActiveXObject = ActiveXObject;
   global.alert = function (text) { native.alert(String(text)); };
   global.setTimeout = function (fn, ms) { return addTimer(fn, ms, false, Array.prototype.slice.call(arguments, 2)); };
   global.setInterval = function (fn, ms) { return addTimer(fn, ms, true, Array.prototype.slice.call(arguments, 2)); };
@@ -696,8 +796,6 @@ var standin = (function (global, native) {
   global.clearInterval = removeTimer;
   global.addEventListener = function (type, fn) { windowNode.addEventListener(type, fn); };
   global.removeEventListener = function (type, fn) { windowNode.removeEventListener(type, fn); };
-  global.attachEvent = function (name, fn) { windowNode.attachEvent(name, fn); return true; };
-  global.detachEvent = function (name, fn) { windowNode.detachEvent(name, fn); };
   var windowNode = new Node();
 
   // ---- what the control calls -----------------------------------------

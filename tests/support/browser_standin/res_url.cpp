@@ -110,7 +110,7 @@ std::wstring resolveUrl(const std::wstring& base, const std::wstring& relative) 
   return (slash == std::wstring::npos ? page + L"/" : page.substr(0, slash + 1)) + rel;
 }
 
-bool loadResText(const std::wstring& url, std::wstring* text) {
+bool loadResBytes(const std::wstring& url, std::string* bytes) {
   ResUrl res;
   if (!parseResUrl(url, &res)) return false;
   LoadedModule module;
@@ -119,14 +119,20 @@ bool loadResText(const std::wstring& url, std::wstring* text) {
   if (!found) return false;
   HGLOBAL loaded = LoadResource(module.module, found);
   DWORD size = SizeofResource(module.module, found);
-  const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-  if (!bytes && size != 0) return false;
-  if (size >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    text->assign(reinterpret_cast<const wchar_t*>(bytes + 2), (size - 2) / 2);
+  const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (!data && size != 0) return false;
+  bytes->assign(data ? data : "", size);
+  return true;
+}
+
+bool loadResText(const std::wstring& url, std::wstring* text) {
+  std::string raw;
+  if (!loadResBytes(url, &raw)) return false;
+  if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
+      static_cast<unsigned char>(raw[1]) == 0xFE) {
+    text->assign(reinterpret_cast<const wchar_t*>(raw.data() + 2), (raw.size() - 2) / 2);
     return true;
   }
-  std::string raw(bytes, size);
   if (raw.compare(0, 3, "\xEF\xBB\xBF") == 0) raw.erase(0, 3);
   *text = fromUtf8(raw);
   return true;

@@ -23,9 +23,13 @@ std::wstring stripFragment(const std::wstring& url);
 // last path segment of the page address.
 std::wstring resolveUrl(const std::wstring& base, const std::wstring& relative);
 
-// Reads the RT_HTML resource the address names and decodes it (UTF-8 with or
-// without BOM, or UTF-16 with BOM). false when the module or the resource is
-// missing; *text untouched then.
+// Reads the RT_HTML resource the address names, as its bytes. false when the
+// address is not a res:// one or the module or the resource is missing;
+// *bytes untouched then.
+bool loadResBytes(const std::wstring& url, std::string* bytes);
+
+// The resource as text (UTF-8 with or without BOM, or UTF-16 with BOM); as
+// loadResBytes otherwise.
 bool loadResText(const std::wstring& url, std::wstring* text);
 
 // UTF-16 <-> UTF-8.

@@ -9,6 +9,7 @@
 #include "res_url.h"
 #include "standin_globals.h"
 #include "standin_log.h"
+#include "xml_document.h"
 
 namespace standin {
 namespace {
@@ -182,6 +183,17 @@ class ScriptPage::Native final : public PageDispatch {
       case 11:  // pageName
         setText(result, page->name_);
         break;
+      case 12:  // resolve(url): the address against the page's
+        setText(result, resolveUrl(page->url_, argText(params, 0)));
+        break;
+      case 13:  // createXmlDocument(progId): the XML component's document, null when none
+        if (IDispatch* document = createXmlDocument(argText(params, 0), page->url_)) {
+          result->vt = VT_DISPATCH;
+          result->pdispVal = document;
+        } else {
+          result->vt = VT_NULL;
+        }
+        break;
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -192,7 +204,8 @@ class ScriptPage::Native final : public PageDispatch {
  private:
   static constexpr const wchar_t* kNames[] = {
       L"external", L"pageUrl", L"pageText", L"load", L"runScript", L"setTimer",
-      L"clearTimer", L"alert", L"scriptError", L"navigate", L"pageName", nullptr};
+      L"clearTimer", L"alert", L"scriptError", L"navigate", L"pageName", L"resolve",
+      L"createXmlDocument", nullptr};
 };
 
 constexpr const wchar_t* ScriptPage::Native::kNames[];
@@ -286,7 +299,7 @@ void ScriptPage::shutdown() {
 
 IDispatch* ScriptPage::evalDispatch() { return evalDispatch_; }
 
-HRESULT ScriptPage::load() {
+HRESULT ScriptPage::start() {
   HRESULT hr = CoCreateInstance(kClsidJScript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
                                 reinterpret_cast<void**>(&script_));
   if (FAILED(hr)) return hr;
@@ -306,9 +319,12 @@ HRESULT ScriptPage::load() {
   if (FAILED(hr = script_->SetScriptState(SCRIPTSTATE_STARTED))) return hr;
   std::wstring library;
   if (!libraryText(&library)) return HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND);
-  if (FAILED(hr = run(library, false, nullptr))) return hr;
+  return run(library, false, nullptr);
+}
+
+HRESULT ScriptPage::load() {
   AddRef();  // the load handlers may close us (a navigation does not, but be safe)
-  hr = run(L"standin.loadPage();", false, nullptr);
+  HRESULT hr = run(L"standin.loadPage();", false, nullptr);
   Release();
   return hr;
 }
@@ -549,9 +565,13 @@ HRESULT STDMETHODCALLTYPE docGetUrl(DocumentFace* self, BSTR* url) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE docGetReadyState(DocumentFace*, BSTR* state) {
+HRESULT STDMETHODCALLTYPE docGetReadyState(DocumentFace* self, BSTR* state) {
   if (!state) return E_POINTER;
-  *state = SysAllocString(L"complete");
+  VARIANT value;
+  VariantInit(&value);
+  HRESULT hr = self->page->eval(L"document.readyState", &value, nullptr);
+  *state = (SUCCEEDED(hr) && value.vt == VT_BSTR) ? SysAllocString(value.bstrVal) : SysAllocString(L"loading");
+  VariantClear(&value);
   return S_OK;
 }
 

@@ -29,9 +29,14 @@ class ScriptPage final : public IActiveScriptSite {
   ScriptPage(PageOwner* owner, std::wstring url, std::wstring name, std::wstring html,
              IDispatch* external);
 
-  // Starts the engine, builds the document, runs the page's scripts and its
-  // load handlers. Script errors are logged and do not stop the load; a
-  // failure answers the HRESULT of the engine call that failed.
+  // Starts the engine with the document library: an empty document, still
+  // loading, in which eval works. A failure answers the HRESULT of the
+  // engine call that failed.
+  HRESULT start();
+
+  // After start: builds the document from the markup, runs the page's
+  // scripts in order and then its load handlers. Script errors are logged
+  // and do not stop the load; E_UNEXPECTED when not started or closed.
   HRESULT load();
 
   // Evaluates `text` in the global scope. DISP_E_EXCEPTION (and `excepinfo`

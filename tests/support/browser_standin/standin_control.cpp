@@ -298,8 +298,14 @@ void Control::loadPending() {
   ScriptPage* page = new ScriptPage(this, url, name, std::move(html), external);
   if (external) external->Release();
   page_ = page;
-  HRESULT hr = page->load();
-  if (FAILED(hr)) {
+  // As in the system's control, NavigateComplete2 comes once the document
+  // exists and before any of its scripts run; DocumentComplete after its
+  // load handlers.
+  HRESULT hr = page->start();
+  documentOpen_ = true;
+  fireUrlEvent(kNavigateComplete2, url);
+  if (SUCCEEDED(hr) && page_ == page && !closed_) hr = page->load();
+  if (FAILED(hr) && page_ == page && !closed_) {
     wchar_t code[16];
     swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
     logLine(L"script-error " + name + L" page could not be started: " + code);
@@ -312,8 +318,7 @@ void Control::loadPending() {
     VariantClear(&title);
     complete_ = true;
     if (window_) InvalidateRect(window_, nullptr, TRUE);
-    fireUrlEvent(kNavigateComplete2, url);
-    if (page_ == page && !closed_) fireUrlEvent(kDocumentComplete, url);
+    fireUrlEvent(kDocumentComplete, url);
     logLine(L"complete " + name);
     if (page_ == page && !closed_) scheduleScriptStep();
   }
@@ -327,6 +332,7 @@ void Control::dropPage() {
   }
   timers_.clear();
   complete_ = false;
+  documentOpen_ = false;
   title_.clear();
   if (page_) {
     ScriptPage* page = page_;
@@ -345,7 +351,7 @@ HRESULT Control::stop() {
 HRESULT Control::getDocument(IDispatch** document) {
   if (!document) return E_POINTER;
   *document = nullptr;
-  if (!page_ || !complete_) return S_FALSE;
+  if (!page_ || !documentOpen_) return S_FALSE;
   *document = createDocument(page_);
   return S_OK;
 }
@@ -364,7 +370,12 @@ HRESULT Control::getBusy(VARIANT_BOOL* busy) {
 
 HRESULT Control::getReadyState(LONG* state) {
   if (!state) return E_POINTER;
-  *state = complete_ ? READYSTATE_COMPLETE : (navigating_ ? READYSTATE_LOADING : READYSTATE_UNINITIALIZED);
+  if (complete_)
+    *state = READYSTATE_COMPLETE;
+  else if (page_ && documentOpen_)
+    *state = READYSTATE_INTERACTIVE;
+  else
+    *state = navigating_ ? READYSTATE_LOADING : READYSTATE_UNINITIALIZED;
   return S_OK;
 }
 

@@ -38,9 +38,10 @@ class Control final : public IOleObject,
   // once and, unless a sink cancels, loads the page later from this thread's
   // message loop; S_OK either way, E_UNEXPECTED after Close.
   HRESULT navigate(const std::wstring& url);
-  // S_OK and a new document object over the complete page (the previous
-  // one until the next page starts loading); S_FALSE and null when there is
-  // none (before the first page, after a failed load).
+  // S_OK and a new document object over the page from NavigateComplete2 on
+  // (while its scripts run too), until the next page starts loading; S_FALSE
+  // and null when there is none (before the first page, after a failed
+  // load).
   HRESULT getDocument(IDispatch** document);
   HRESULT getLocationUrl(BSTR* url);
   HRESULT getBusy(VARIANT_BOOL* busy);
@@ -149,6 +150,7 @@ class Control final : public IOleObject,
   SIZEL extent_ = {};
   ScriptPage* page_ = nullptr;
   bool complete_ = false;
+  bool documentOpen_ = false;  // NavigateComplete2 has fired for page_
   std::wstring title_;
   std::wstring locationUrl_;
   std::wstring pendingUrl_;
