@@ -927,7 +927,7 @@ TEST_F(BrowserStandinTest, External_MembersAreFoundWithInAndOnlyCalled) {
       {L"return typeof external.notify;", L"unknown"},
       {L"return external.getLocale();", L"de"},
   };
-  for (const auto& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+  for (const auto& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << testutil::toUtf8(c.script);
   ASSERT_EQ(external_.calls.size(), 1u) << "only the call reached the host as one";
 }
 
@@ -1061,7 +1061,7 @@ TEST_F(BrowserStandinTest, XmlHttpRequest_RefusesEveryAddressButHttp) {
        L"opened 1"},
       {L"var r = new XMLHttpRequest(); r.open('GET', 'https://localhost/x', false); return 'opened';", L"opened"},
   };
-  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << testutil::toUtf8(c.script);
 }
 
 TEST_F(BrowserStandinTest, XmlComponent_ReadsResourcesBesideThePage) {
@@ -1097,7 +1097,7 @@ TEST_F(BrowserStandinTest, XmlComponent_ReadsResourcesBesideThePage) {
        L"return d.loadXML('<a><b>x</b></a>') + ' ' + d.documentElement.firstChild.text;",
        L"true x"},
   };
-  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << utf8(c.script);
+  for (const DomCase& c : cases) EXPECT_EQ(eval(guarded(c.script)), c.expected) << testutil::toUtf8(c.script);
 }
 
 TEST_F(BrowserStandinTest, XmlComponent_AsynchronousRequestFinishesLater) {
@@ -1115,7 +1115,7 @@ TEST_F(BrowserStandinTest, ActiveXObject_OffersOnlyTheXmlComponent) {
   for (const wchar_t* progId : {L"Scripting.FileSystemObject", L"WScript.Shell", L"No.Such.Object"}) {
     EXPECT_EQ(eval(guarded(L"new ActiveXObject('" + std::wstring(progId) + L"'); return 'created';")),
               L"threw Automation server can't create object -2146827859")
-        << utf8(progId);
+        << testutil::toUtf8(progId);
   }
 }
 
