@@ -323,18 +323,19 @@ TEST(ShowErrorMessageBox, RealBox_ShowsUtf8TextCorrectly) {
         nullptr, 0,
         [](LPVOID p) -> DWORD {
             auto* f = static_cast<FoundBox*>(p);
-            for (int i = 0; i < 500 && !f->found; ++i) {
+            // The test thread's checks of found say when it never came.
+            (void)testutil::waitFor([&] {
                 EnumWindows(findBox, reinterpret_cast<LPARAM>(f));
-                Sleep(20);
-            }
+                return f->found;
+            }, 10000);
             return 0;
         },
         &found, 0, nullptr);
     ShowErrorMessage(GetModuleHandleW(nullptr), IDS_CONFIG_ERROR_CAPTION, IDS_ERROR_OPEN_FILE, false,
                      "C:\\\xC3\x9C" "bung\\a.cfg");
-    WaitForSingleObject(watcher, 15000);
+    EXPECT_EQ(WaitForSingleObject(watcher, 15000), WAIT_OBJECT_0);
     CloseHandle(watcher);
-    ASSERT_TRUE(found.found);
+    ASSERT_TRUE(found.found) << "the box did not show";
     EXPECT_NE(found.text.find(L"Unable to open file C:\\\u00DCbung\\a.cfg."), std::wstring::npos);
 }
 
