@@ -28,9 +28,12 @@ void writeSettingsFile(const SettingsPath& path, const std::string& text) {
         StreamHolder stream(reopenForWrite(path, existing));
         if (!stream.get()) throw settings::Exception(status::kCannotOpen);
         const bool written = writeTextStream(stream.get(), text);
-        // Closing flushes the stream's buffer: a full disk shows up here.
+        // The buffer reaches the file at the flush, where a full disk shows
+        // up. Flushed on its own before the close: Wine's fclose answers 0
+        // when its own flush fails.
+        const bool flushed = std::fflush(stream.get()) == 0 && !std::ferror(stream.get());
         const bool closed = std::fclose(stream.release()) == 0;
-        if (!written || !closed) throw settings::Exception(status::kWriteFailed);
+        if (!written || !flushed || !closed) throw settings::Exception(status::kWriteFailed);
         return;
     }
     DescriptorHolder fd(createProtectedFile(path));

@@ -211,13 +211,41 @@ TEST_F(SettingsFileTest, Export_PathFailures) {
 }
 
 // A full device accepts the buffered write and fails when the stream is
-// flushed at close: the export must not answer success. The check runs in
-// the native build, where /dev/full is such a device; the write path it
-// covers is the same portable code on Windows. Wine's Z:\dev\full does not
-// fail its writes, so there is no such device under Wine.
+// flushed at close: the export must not answer success. Natively /dev/full
+// is such a device. Wine's Z:\dev\full does not fail its writes, so under
+// Wine the device is a small file system that the test run mounts beside the
+// test programs (settings-full-disk) and that the test fills: an existing
+// empty file owns no block, so rewriting it needs one at the flush. (Wine's
+// fclose answers 0 when its own flush fails, so this case fails there unless
+// the export flushes before it closes.)
 TEST_F(SettingsFileTest, Export_FlushFailureIs306) {
 #ifdef _WIN32
-    GTEST_SKIP() << "no failing device under Wine";
+    char self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::string disk(self, length);
+    disk = disk.substr(0, disk.find_last_of('\\')) + "\\settings-full-disk";
+    ULARGE_INTEGER total = {};
+    if (!GetDiskFreeSpaceExA((disk + "\\").c_str(), nullptr, &total, nullptr) || total.QuadPart > 1024 * 1024)
+        GTEST_SKIP() << "no size-limited file system at " << disk << " (mounting one needs root)";
+    const std::string target = disk + "\\out.cfg";
+    const std::string filler = disk + "\\filler";
+    writeBytes(target, "");
+    HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string block(4096, 'f');
+    DWORD written = 0;
+    for (size_t size = block.size(); size > 0; size /= 2) {
+        while (WriteFile(file, block.data(), static_cast<DWORD>(size), &written, nullptr) && written == size) {
+        }
+    }
+    CloseHandle(file);
+    settings_context* c = newContext();
+    ASSERT_EQ(0, importText(c, "A=1"));
+    EXPECT_EQ(306, exportTo(c, target)) << "a flush to a full disk counted as written ("
+                                        << readBytes(target).size() << " bytes in the file)";
+    DeleteFileA(filler.c_str());
+    DeleteFileA(target.c_str());
 #else
     if (!settings_test::fileExists("C:/dev/full")) GTEST_SKIP() << "no /dev/full";
     settings_context* c = newContext();
