@@ -78,7 +78,7 @@ private:
                         takeScreenshot();
                 }
             }
-            Sleep(50);
+            Sleep(50);  // the sampling interval
         }
     }
     // With TDS_SCREENSHOT naming a Unix path, the screen as a user sees it.
