@@ -51,7 +51,8 @@ set(TDS_TEST_LOCKS
   # Windows Installer runs of the real packages (one machine-wide install
   # state), and the updater's files and registration tool log.
   machine-install auto-update-files
-  # The named operation record and start event of the progress window.
+  # The named operation record and start event of the progress window, which
+  # the sample runtime's progress action writes in every real install too.
   operation-record
   # The temporary shell link that starts programs as the desktop user.
   desktop-user-shortcut
