@@ -20,9 +20,15 @@ set(TDS_TEST_LOCKS
   # checks the focus or the foreground window, or shows a box or a modal page.
   # Taken with the SCREEN option, which also labels the test "screen".
   screen
-  # HKLM\SOFTWARE\TolvaSoft (both views), HKCU\SOFTWARE\TolvaSoft.
+  # HKLM\SOFTWARE\TolvaSoft (both views), HKCU\SOFTWARE\TolvaSoft, each with
+  # the keys under it (the updater's and its policy among them).
   registry-hklm-tolvasoft registry-hkcu-tolvasoft
-  # The metrics counters, the update policy key.
+  # The launcher's retry entry "TolvaInstallRetry" under HKCU ...\RunOnce,
+  # which the tests of the ping write and every launcher run reads.
+  registry-hkcu-runonce
+  # The metrics counters; the updater's policy key (HKLM and HKCU
+  # ...\TolvaSoft\Tolva Update\Policy), which tests that write it name besides
+  # the vendor key.
   registry-hklm-kessametrics registry-tolva-update-policy
   # HKLM ...\Installer (InstallerLocation pointed at a double).
   registry-hklm-installer
@@ -31,8 +37,6 @@ set(TDS_TEST_LOCKS
   registry-hklm-clients registry-hklm-classes-html registry-hklm-app-paths registry-hklm-mozilla
   # The http protocol association of the user (default browser tests).
   registry-http-association
-  # A test key of the registry wrapper's tests under HKLM\SOFTWARE.
-  registry-hklm-software-tdstest
   # The stand-in web browser control registered for the prefix in HKLM.
   browser_standin
   # The runtime settings file under the common application data folder.
@@ -42,16 +46,18 @@ set(TDS_TEST_LOCKS
   # The user's shell folders (LocalLow), which the fault tests move, and the
   # package, updater and image files the launchers write under them.
   user-shell-folders
-  # The kit's package folder and cabinet files.
+  # The kit's package folder and cabinet files, and its cabinet event.
   kit-package-files
   # Windows Installer runs of the real packages (one machine-wide install
   # state), and the updater's files and registration tool log.
   machine-install auto-update-files
-  # The named operation record and start event of the progress window.
+  # The named operation record and start event of the progress window, which
+  # the sample runtime's progress action writes in every real install too.
   operation-record
   # The temporary shell link that starts programs as the desktop user.
   desktop-user-shortcut
-  # Browser processes started or closed by name.
+  # Browser processes started or closed by name, and the stand-in browsers'
+  # logs beside them in fake-browsers/.
   browser-processes
   # The deployment rule-set file under the Windows folder.
   deployment-rule-set

@@ -58,7 +58,7 @@ TEST(Schedule, TwoProcesses_DrawDifferentSchedules) {
         ASSERT_TRUE(r.started);
         ASSERT_EQ(r.exitCode, 0u);
         outputs.insert(out);
-        Sleep(20);
+        Sleep(20);  // a later start as well as another process id, as real runs have
     }
     EXPECT_GT(outputs.size(), 1u);
 }

@@ -41,9 +41,10 @@ void setRawValue(HKEY root, const std::string& subkey, const std::string& name, 
                  const void* data, DWORD size, REGSAM view = 0);
 void deleteRegTree(HKEY root, const std::string& subkey, REGSAM view = 0);
 
-// Polls until pred() is true or timeoutMs passes.
+// Polls until pred() is true or timeoutMs passes; true when pred() held.
+// The answer is the test's evidence that the state came: check it.
 template <class Pred>
-bool waitFor(Pred pred, DWORD timeoutMs = 10000) {
+[[nodiscard]] bool waitFor(Pred pred, DWORD timeoutMs = 10000) {
     const DWORD start = GetTickCount();
     while (!pred()) {
         if (GetTickCount() - start > timeoutMs)

@@ -331,9 +331,9 @@ TEST(ShowErrorMessageBox, RealBox_ShowsUtf8TextCorrectly) {
         &found, 0, nullptr);
     ShowErrorMessage(GetModuleHandleW(nullptr), IDS_CONFIG_ERROR_CAPTION, IDS_ERROR_OPEN_FILE, false,
                      "C:\\\xC3\x9C" "bung\\a.cfg");
-    WaitForSingleObject(watcher, 15000);
+    EXPECT_EQ(WaitForSingleObject(watcher, 15000), WAIT_OBJECT_0);
     CloseHandle(watcher);
-    ASSERT_TRUE(found.found);
+    ASSERT_TRUE(found.found) << "the box did not show";
     EXPECT_NE(found.text.find(L"Unable to open file C:\\\u00DCbung\\a.cfg."), std::wstring::npos);
 }
 

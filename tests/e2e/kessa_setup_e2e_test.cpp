@@ -19,6 +19,7 @@
 #include "common/test_util.h"
 #include "common/text_conversion.h"
 #include "common/window_finder.h"
+#include "common/window_paint.h"
 #include "foundation/locale.h"
 #include "foundation/shell_utils.h"
 #include "launcher/installation_lock.h"
@@ -582,26 +583,36 @@ Capture KessaSetupWelcomeImage::installAndCapture(const std::string& name) {
     {
         DialogCloser closer(launcherProcess.pid(), IDCANCEL, "Welcome");
         HWND window = nullptr;
-        testutil::waitFor([&] { return (window = findProgressWindow(launcherProcess.pid())) != nullptr; }, 60000);
-        if (window != nullptr) {
+        const bool shown = testutil::waitFor(
+            [&] { return (window = findProgressWindow(launcherProcess.pid())) != nullptr; }, 60000);
+        EXPECT_TRUE(shown) << "the progress window did not show";
+        if (shown) {
             // The whole window as the screen shows it, read back from the
             // screen itself; area is the picture's place in it. Windows of
             // tests running beside this one may lie over it: it is raised
             // until the picture is what the screen shows there.
-            Sleep(1500);
             HWND picture = GetDlgItem(window, 4004);
             RECT pictureOnScreen = {};
             GetWindowRect(picture, &pictureOnScreen);
             const POINT probe = {pictureOnScreen.left + 360, pictureOnScreen.top + 62};
-            testutil::waitFor([&] {
+            EXPECT_TRUE(testutil::waitFor([&] {
                 SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-                Sleep(300);
                 DWORD owner = 0;
                 GetWindowThreadProcessId(WindowFromPoint(probe), &owner);
                 return owner == launcherProcess.pid();
-            }, 20000);
+            }, 20000)) << "the progress window did not come on top of the other windows";
             RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-            Sleep(500);
+            // Drawn: nothing is left to paint, and the image is on the
+            // screen. The image control's brush is hollow, so until the
+            // image is drawn the screen shows Wine's black there.
+            EXPECT_TRUE(testutil::waitFor([&] {
+                if (!testutil::nothingLeftToPaint(window))
+                    return false;
+                HDC screen = GetDC(nullptr);
+                const COLORREF colour = GetPixel(screen, probe.x, probe.y);
+                ReleaseDC(nullptr, screen);
+                return colour != RGB(0, 0, 0) && colour != CLR_INVALID;
+            }, 20000)) << "the progress window did not draw its picture";
             RECT frame = {};
             GetWindowRect(window, &frame);
             GetWindowRect(GetDlgItem(window, 4004), &capture.picture);

@@ -65,8 +65,7 @@ void msiexec(const std::string& arguments) {
 class KessaSetupRemoval : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!testutil::TestServers::get().ready())
-            GTEST_SKIP() << "the local test server is not running";
+        ASSERT_TRUE(testutil::TestServers::get().ready()) << "the local test servers did not start";
         e2e::clearVendorState();
         for (const OlderRuntime* r : {&kInRange, &kOutOfRange}) {
             msiexec(std::string("/i \"") + r->msi + "\"");

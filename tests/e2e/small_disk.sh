@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# A size-limited file system for the full-disk case of the launcher tests:
+# A size-limited file system for the full-disk cases of the tests (the
+# launcher's package on a full disk, a settings export flushed to one):
 #   small_disk.sh mount <folder> <size>   mounts a tmpfs of that size there
 #   small_disk.sh unmount <folder>        unmounts it and removes the folder
 # Mounting needs root; where it is refused the folder stays a plain folder
-# and the full-disk case skips itself. Never fails the test run.
+# and the full-disk cases skip themselves. Never fails the test run.
 set -u
 action=$1
 folder=$2

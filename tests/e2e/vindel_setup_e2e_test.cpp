@@ -366,8 +366,8 @@ TEST_F(VindelSetupWithFakeMsiexec, FailedExport_IsNoSuccess) {
     // A file where the runtime settings folder belongs: the settings cannot
     // be written, so the persistent AUTO_UPDATE cannot be exported.
     e2e::SettingsFolderBlocked blocked;
-    if (!blocked.blocked())
-        GTEST_SKIP() << "the settings folder is in use";
+    ASSERT_TRUE(blocked.blocked()) << "the runtime settings folder could not be replaced by a file: "
+                                      "it holds files another test left behind, or is in use";
     tds_test::FakeMsiexec fake("exit 0\n");
     const LauncherRun run("/s AUTO_UPDATE=Disable");
     EXPECT_EQ(run.exitCode(), -80) << run.log();

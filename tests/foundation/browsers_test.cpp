@@ -47,8 +47,8 @@ protected:
 };
 
 TEST_F(ClientsFixture, IsInstalled_FollowsTheRegisteredNamesInTheChosenView) {
-    if (present("FIREFOX.EXE", KEY_WOW64_64KEY) || present("FIREFOX.EXE", KEY_WOW64_32KEY))
-        GTEST_SKIP() << "the prefix registers Firefox already";
+    ASSERT_FALSE(present("FIREFOX.EXE", KEY_WOW64_64KEY) || present("FIREFOX.EXE", KEY_WOW64_32KEY))
+        << "a fresh prefix registers no Firefox: a test left one behind";
     EXPECT_FALSE(browsers::isInstalled(browsers::FIREFOX, false));
     addClient("FIREFOX.EXE", KEY_WOW64_32KEY);
     EXPECT_TRUE(browsers::isInstalled(browsers::FIREFOX, true));
@@ -73,8 +73,8 @@ class ChromeNames : public ClientsFixture, public ::testing::WithParamInterface<
 TEST_P(ChromeNames, IsInstalled_ChromeByNamePrefixInAnyCase) {
     // A view of our own for Chrome: no prefix registers it, so the answer is
     // the test's key alone.
-    if (browsers::isInstalled(browsers::CHROME, false))
-        GTEST_SKIP() << "the prefix registers Chrome already";
+    ASSERT_FALSE(browsers::isInstalled(browsers::CHROME, false))
+        << "a fresh prefix registers no Chrome: a test left one behind";
     addClient(GetParam().subkey, KEY_WOW64_64KEY);
     EXPECT_EQ(GetParam().counts, browsers::isInstalled(browsers::CHROME, false));
 }
@@ -110,23 +110,14 @@ std::vector<std::string> probeFiles() {
     return names;
 }
 
-// Maps ".html" to a class of the test's own whose open command is the given
-// program, and removes both again (a fresh prefix maps no ".html" at all).
+// No ".html" mapping for the length of a test, or one to a class of the
+// test's own whose open command is the given program; what the prefix had
+// is put back afterwards (a fresh prefix maps no ".html" at all).
 class HtmlAssociation : public ::testing::Test {
 protected:
     void SetUp() override {
-        HKEY key = nullptr;
-        hadHtml_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHtmlKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-        if (key)
-            RegCloseKey(key);
-        if (hadHtml_)
-            GTEST_SKIP() << "the prefix maps .html already";
-    }
-    void TearDown() override {
-        if (hadHtml_)
-            return;
-        testutil::deleteRegTree(HKEY_LOCAL_MACHINE, kHtmlKey);
-        testutil::deleteRegTree(HKEY_LOCAL_MACHINE, kClassKey);
+        html_.clear();
+        class_.clear();
     }
     void associate(const std::string& program) {
         const std::string cls = "TdsTestHtml";
@@ -138,7 +129,8 @@ protected:
     }
     static constexpr const char* kHtmlKey = "Software\\Classes\\.html";
     static constexpr const char* kClassKey = "Software\\Classes\\TdsTestHtml";
-    bool hadHtml_ = true;
+    testutil::ScopedRegBackup html_{HKEY_LOCAL_MACHINE, kHtmlKey};
+    testutil::ScopedRegBackup class_{HKEY_LOCAL_MACHINE, kClassKey};
 };
 
 TEST_F(HtmlAssociation, GetDefaultBrowserPath_NamesTheAssociatedProgramAndRemovesItsProbe) {
@@ -188,13 +180,14 @@ TEST_F(HtmlAssociation, GetDefaultBrowserPath_NoAssociationThrowsAndLogs) {
 }
 
 TEST_F(HtmlAssociation, LaunchDefault_StartsTheBrowserWithTheAddress) {
-    const std::string out = testutil::besideExe("browser_probe.out");
+    const std::string out = SysInfo::getTempDir() + "\\browser_probe.out";
     DeleteFileA(out.c_str());
     associate(testutil::besideExe("browser_probe.exe"));
     EXPECT_TRUE(browsers::launchDefault("https://www.tolva.example/verify"));
-    ASSERT_TRUE(testutil::waitFor([&] { return testutil::fileExists(out); }, 20000));
-    testutil::waitFor([&] { return !testutil::readFileText(out).empty(); }, 2000);
-    EXPECT_NE(std::string::npos, testutil::readFileText(out).find("https://www.tolva.example/verify"));
+    EXPECT_TRUE(testutil::waitFor(
+        [&] { return testutil::readFileText(out).find("https://www.tolva.example/verify") != std::string::npos; },
+        20000))
+        << "the default browser did not get the address: \"" << testutil::readFileText(out) << "\"";
     DeleteFileA(out.c_str());
 }
 
@@ -321,8 +314,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadHome>& info) { return std::string(info.param.name); });
 
 TEST_F(RuntimeHome, FindTolvaHome_MissingProductKeyLogged) {
-    if (runtimeExisted_)
-        GTEST_SKIP() << "the prefix has a runtime key";
+    // No product key, whatever a runtime installed in the prefix left; put
+    // back at the end of the test.
+    testutil::ScopedRegBackup runtime(HKEY_LOCAL_MACHINE, kRuntimeKey);
+    runtime.clear();
     char buffer[64];
     EXPECT_EQ(0, FindTolvaHome(kVersion, buffer, sizeof buffer, false));
     const std::string log = testutil::readFileText(Logger::getInstance().path());

@@ -144,15 +144,17 @@ TEST_F(InstalledRuntimesTest, GetLatest_ComparesTextsIgnoringCase) {
 }
 
 TEST(RegKeyTest, QueryValueAnswersCodesAndKeepsData) {
-    testutil::ScopedRegTree tree(HKEY_CURRENT_USER, "Software\\TdsRegKeyTest");
-    testutil::setRawValue(HKEY_CURRENT_USER, "Software\\TdsRegKeyTest", "s", REG_SZ, "ab\0cd", 6);
-    testutil::setRawValue(HKEY_CURRENT_USER, "Software\\TdsRegKeyTest", "d", REG_DWORD, "\1\0\0\0", 4);
+    // A key of this process's own.
+    const std::string path = "Software\\TdsRegKeyTest-" + std::to_string(GetCurrentProcessId());
+    testutil::ScopedRegTree tree(HKEY_CURRENT_USER, path);
+    testutil::setRawValue(HKEY_CURRENT_USER, path, "s", REG_SZ, "ab\0cd", 6);
+    testutil::setRawValue(HKEY_CURRENT_USER, path, "d", REG_DWORD, "\1\0\0\0", 4);
     RegKey key(HKEY_CURRENT_USER);
     RegValueData data;
     EXPECT_EQ(key.queryValue("s", data), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(key.open("Software\\TdsRegKeyTest\\Missing", KEY_READ), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(key.open(path + "\\Missing", KEY_READ), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(key.opened());
-    ASSERT_EQ(key.open("Software\\TdsRegKeyTest", KEY_READ), ERROR_SUCCESS);
+    ASSERT_EQ(key.open(path, KEY_READ), ERROR_SUCCESS);
     EXPECT_EQ(key.queryValue("missing", data), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(data.type, static_cast<uint32_t>(REG_NONE));
     EXPECT_EQ(key.getValue("s").read().getString(), std::optional<std::string>("ab"));

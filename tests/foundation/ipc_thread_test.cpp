@@ -7,11 +7,13 @@
 #include <memory>
 #include <vector>
 
+#include "common/log_capture.h"
 #include "common/test_util.h"
 #include "foundation/ipc/conditional.h"
 #include "foundation/ipc/conditional_internal.h"
 #include "foundation/ipc/errors.h"
 #include "foundation/ipc/mutex.h"
+#include "foundation/ipc/mutex_internal.h"
 #include "foundation/ipc/thread.h"
 #include "foundation/tds_error.h"
 
@@ -46,7 +48,11 @@ struct ManualEvent {
 TEST(ThreadTest, Join_EndedThreadReturnsAtOnce) {
     ipc::Thread t = startFn([] {});
     ASSERT_TRUE(t.isThread());
-    Sleep(200);  // long over; its id may even be reused now
+    // The Thread keeps its handle, so the id names this thread until then.
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, t.getId());
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0) << "the empty thread did not end";
+    CloseHandle(thread);
     const DWORD start = GetTickCount();
     t.join(INFINITE);
     EXPECT_LT(GetTickCount() - start, 100u);
@@ -193,14 +199,57 @@ TEST(MutexTest, Unlock_LetsOthersInAndTakesMutexBack) {
     Mutex::Lock nested(m);
 }
 
+bool isOpen(HANDLE handle) {
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) != FALSE;
+}
+
+// Whether another thread can take the mutex at once (it lets go again).
+bool freeForOthers(HANDLE mutex) {
+    struct Probe {
+        HANDLE mutex;
+        DWORD result = WAIT_FAILED;
+    } probe{mutex};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID param) -> DWORD {
+            auto* p = static_cast<Probe*>(param);
+            p->result = WaitForSingleObject(p->mutex, 0);
+            if (p->result == WAIT_OBJECT_0 || p->result == WAIT_ABANDONED)
+                ReleaseMutex(p->mutex);
+            return 0;
+        },
+        &probe, 0, nullptr);
+    EXPECT_NE(thread, nullptr);
+    if (thread == nullptr)
+        return false;
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    return probe.result == WAIT_OBJECT_0;
+}
+
 TEST(MutexTest, Destroy_WhileLockedHandsHandleToLocks) {
+    testutil::LogCapture log;
     auto m = std::make_unique<Mutex>();
+    // A handle of the test's own keeps the mutex object alive, so what the
+    // locks did to it shows after they closed theirs.
+    const HANDLE handle = ipc::MutexTestAccess::handle(*m);
+    HANDLE copy = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
     auto outer = std::make_unique<Mutex::Lock>(*m);
     auto inner = std::make_unique<Mutex::Lock>(*m);
     m.reset();
+    EXPECT_TRUE(isOpen(handle)) << "the mutex closed the handle that its locks still use";
     inner.reset();
-    outer.reset();  // releases and closes; nothing else to see but no crash
-    SUCCEED();
+    EXPECT_TRUE(isOpen(handle)) << "the inner lock closed the handle";
+    EXPECT_FALSE(freeForOthers(copy)) << "the inner lock let go of the outer lock's hold too";
+    outer.reset();
+    EXPECT_FALSE(isOpen(handle)) << "the outer lock did not close the handle";
+    EXPECT_TRUE(freeForOthers(copy)) << "a hold of the mutex was never released";
+    // A second release or close of the handle would have failed and said so.
+    EXPECT_EQ(log.text().find("failed with"), std::string::npos) << log.text();
+    CloseHandle(copy);
 }
 
 TEST(MutexDeathTest, Unlock_OfOuterLockIsAssertionFailure) {

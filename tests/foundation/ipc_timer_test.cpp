@@ -91,7 +91,7 @@ TEST(TimerTest, Destroy_StopsRunningTimerOnRealClock) {
         ASSERT_TRUE(testutil::waitFor([&] { return callback.calls.load() >= 3; }));
     }
     const int seen = callback.calls.load();
-    Sleep(100);
+    Sleep(100);  // five periods for a left-over timer thread to call
     EXPECT_EQ(callback.calls.load(), seen);  // no thread left behind
     EXPECT_LT(GetTickCount() - start, 5000u);
 }

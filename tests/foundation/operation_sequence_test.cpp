@@ -228,7 +228,7 @@ TEST_F(SequenceTest, Stop_DuringTimedOperationJoinsTimerAndReturns) {
     ASSERT_TRUE(testutil::waitFor([&] { return runner.returned(); }));
     const size_t calls = sink_.calls().size();
     clock_.setNowMs(clock_.counter() + 500);
-    Sleep(100);
+    Sleep(100);  // time for a left-over timer to report
     EXPECT_EQ(sink_.calls().size(), calls);  // no timer thread is left
     EXPECT_EQ(Access::currentOperation(*sequence_), 0u);
 }

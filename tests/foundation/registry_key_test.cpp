@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 
 #include "common/test_util.h"
 #include "foundation/registry_key.h"
 
 namespace {
 
-const char kTestKey[] = "Software\\TdsRegistryKeyTest";
+// A key of this process's own (HKLM in both views, HKCU): no other test
+// program touches it.
+const std::string kTestKey = "Software\\TdsRegistryKeyTest-" + std::to_string(GetCurrentProcessId());
 
 std::string errorOf(const std::function<void()>& f) {
     try {
@@ -28,7 +31,7 @@ protected:
 
 TEST_F(RegistryKeyTest, OpenMissingReadsFailsWriteCreates) {
     EXPECT_EQ(errorOf([] { RegistryKey k(RegistryKey::currentUser, std::string(kTestKey) + "\\Sub"); }),
-              "open key (Software\\TdsRegistryKeyTest\\Sub) error: 2");
+              "open key (" + kTestKey + "\\Sub) error: 2");
     {
         RegistryKey created(RegistryKey::currentUser, std::string(kTestKey) + "\\Sub", RegistryKey::Write);
         created.setString("s", "v");

@@ -34,10 +34,10 @@ protected:
         ASSERT_NE(window_.getHandle(), nullptr);
         onUIThread([&] { control_ = window_.getControl(); });
         ASSERT_NE(control_, nullptr);
-        // The first navigation ends one way or the other (the system's control
-        // here never completes a page) before the test drives events.
-        testutil::waitFor([&] { return !handler_.calls().empty(); }, 5000);
-        Sleep(50);
+        // The first navigation has ended (its document complete is the last
+        // thing it tells the handler) before the test drives events.
+        ASSERT_TRUE(handler_.waitFor("loaded"))
+            << "BASIC.HTML did not load: " << ::testing::PrintToString(handler_.calls());
         handler_.clear();
     }
 

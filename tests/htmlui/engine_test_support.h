@@ -70,7 +70,7 @@ public:
         calls_.clear();
     }
     // Waits until a call equal to what has been recorded.
-    bool waitFor(const std::string& what, DWORD timeoutMs = 10000) {
+    [[nodiscard]] bool waitFor(const std::string& what, DWORD timeoutMs = 10000) {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
             for (const std::string& call : calls_)
@@ -81,7 +81,7 @@ public:
     }
 
     // Waits until some call that starts with prefix has been recorded.
-    bool waitForPrefix(const std::string& prefix, DWORD timeoutMs = 10000) {
+    [[nodiscard]] bool waitForPrefix(const std::string& prefix, DWORD timeoutMs = 10000) {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
             for (const std::string& call : calls_)

@@ -23,6 +23,7 @@
 #include "common/program_folder.h"
 #include "common/test_process.h"
 #include "common/test_util.h"
+#include "common/window_paint.h"
 #include "foundation/locale_internal.h"
 #include "htmlui/browser_control.h"
 #include "htmlui/browser_window.h"
@@ -106,6 +107,9 @@ TEST(PageLoad, Navigate_UrlEndingInHashIsCancelledTheSameUrlWithoutItLoads) {
     RecordingHandler handler;
     testutil::LogCapture log;
     window.load(pageUrl("BASIC.HTML") + "#", &handler);
+    // Nothing must come of it; the control loads a navigation it was let go
+    // on from a posted message, so one that was not cancelled would have
+    // loaded within this time.
     Sleep(1000);
     EXPECT_TRUE(handler.calls().empty());
     EXPECT_NE(log.text().find("OnBeforeNavigate: " + pageUrl("BASIC.HTML") + "#"), std::string::npos);
@@ -119,6 +123,7 @@ TEST(PageLoad, Navigate_MissingPageGivesTheErrorLineAndTheHandlersNavigateError)
     testutil::LogCapture log;
     window.load(pageUrl("MISSING.HTML"), &handler);
     EXPECT_TRUE(handler.waitForPrefix("navigate error"));
+    // Time for a second handler call, which must not come.
     Sleep(300);
     EXPECT_EQ(handler.calls(), std::vector<std::string>{"navigate error 0x800C0005"});
     EXPECT_NE(log.text().find("ERROR: DISPID_NAVIGATEERROR: "), std::string::npos) << log.text();
@@ -357,6 +362,7 @@ TEST(HtmlDialog, ShowModal_TitlePropertyIgnoresCaseEventNamesDoNot) {
     EXPECT_STREQ(title, L"Removal of older versions");
     EXPECT_EQ(text(dialog.getWindow().execJScript("locale")), "de");
     dialog.getWindow().execJScript("external.notify('Next')");
+    // Time for the modal wait to end, which it must not.
     Sleep(300);
     EXPECT_FALSE(run.done());
     EXPECT_EQ(dialog.getResult(), ui::Dialog::None);
@@ -553,7 +559,8 @@ int childFrame(const char* page, const char* reportPath) {
                  " visible=" + (visible ? "1" : "0");
         char target[1024] = {};
         if (visible && GetEnvironmentVariableA("TDS_SCREENSHOT", target, sizeof target) > 0) {
-            Sleep(700);
+            if (!testutil::waitFor([&] { return testutil::nothingLeftToPaint(hwnd); }, 10000))
+                report += " unpainted=1";
             testutil::runProcess(std::string("/usr/bin/import -window root ") + target, 20000);
         }
         StandinClickElement(controlWindowOf(dialog.getWindow()), L"btnCancel");

@@ -194,6 +194,7 @@ TEST_F(BrowserLaunch, LaunchChrome_NotRegisteredOnlyLogs) {
     EXPECT_TRUE(log_.contains("LaunchChrome(): Failed to find Chrome.exe path: "));
     setText(kChromeAppPath, "path", "");
     LaunchChrome();
+    // Time for a wrongly started browser to show up; none may.
     Sleep(300);
     EXPECT_TRUE(standInProcesses().empty());
 }
@@ -222,6 +223,7 @@ TEST_F(BrowserLaunch, LaunchIE_MissingOrWrongRegistrationOnlyLogs) {
     testutil::setRawValue(HKEY_LOCAL_MACHINE, kIeAppPath, "", REG_DWORD, &notText, sizeof notText);
     LaunchIE();
     EXPECT_TRUE(log_.contains("LaunchIE ---- failed to get value of the IExplore.exe string ---- "));
+    // Time for a browser started through the shell to show up; none may.
     Sleep(300);
     EXPECT_TRUE(standInProcesses().empty());
 }
@@ -313,6 +315,7 @@ TEST_P(Restart, BrowserRestart_ClosesBothAndRestartsOnlyOn32Bit) {
         ASSERT_NE(std::string::npos, ieRestart);
         EXPECT_LT(firefoxRestart, ieRestart);
     } else {
+        // Time for a restarted browser to write its line; none may.
         Sleep(1000);
         EXPECT_EQ(2u, browserLog("firefox").size());
         EXPECT_EQ(2u, browserLog("iexplore").size());

@@ -182,18 +182,16 @@ TEST(DialogImpl, Create_ModelessEndsWithResultAndIsDestroyed) {
     EXPECT_EQ(dialog.Create(nullptr), nullptr) << "a second window for one object";
 
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    MSG msg;
-    const DWORD start = GetTickCount();
-    while (IsWindow(window) && GetTickCount() - start < 10000) {
+    EXPECT_TRUE(testutil::waitFor([&] {
+        MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (!dialog.isDialogMessage(&msg)) {
                 TranslateMessage(&msg);
                 DispatchMessageA(&msg);
             }
         }
-        Sleep(5);
-    }
-    EXPECT_FALSE(IsWindow(window));
+        return !IsWindow(window);
+    })) << "the modeless dialog was not destroyed after OK";
     EXPECT_EQ(dialog.result(), IDOK);
     EXPECT_EQ(dialog.hwnd(), nullptr);
     EXPECT_EQ(dialog.destroyCount, 1);

@@ -122,7 +122,9 @@ TEST_F(FileDigestTest, GetCheckSum_ReadFailureIsNotEndOfFile) {
         const std::string data(3000, 'p');
         DWORD written = 0;
         WriteFile(server, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-        Sleep(200);
+        // A pipe's flush returns once the reader has taken every byte: the
+        // reads fail only after the 3000 bytes.
+        FlushFileBuffers(server);
         CloseHandle(server);
     });
     char out[65] = "untouched";

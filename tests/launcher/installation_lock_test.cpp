@@ -116,18 +116,25 @@ TEST_F(InstallationLockTest, HelperHoldingLock_BlocksUntilItEnds) {
 TEST_F(InstallationLockTest, TwoLaunchersTogether_ExactlyOneTakesLock) {
     for (int round = 0; round < 3; ++round) {
         Event go(unique("Go") + std::to_string(round)), release(unique("Rel") + std::to_string(round));
+        const std::string readyName = unique("Ready") + std::to_string(round);
+        HANDLE ready = CreateSemaphoreA(nullptr, 0, 2, readyName.c_str());
+        ASSERT_NE(ready, nullptr);
         testutil::ChildProcess a, b;
         const std::string command = testutil::quote(testutil::besideExe("launcher_lock_helper.exe")) + " contend " +
-                                    go.name() + " " + release.name();
+                                    go.name() + " " + release.name() + " " + readyName;
         ASSERT_TRUE(a.start(command));
         ASSERT_TRUE(b.start(command));
-        Sleep(200);
+        // Both wait for go before either tries the lock.
+        const bool bothReady =
+            WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0 && WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0;
+        CloseHandle(ready);
+        ASSERT_TRUE(bothReady) << "the two helpers did not both get ready";
         go.set();
         // The loser ends at once; the winner holds until released.
         ASSERT_TRUE(testutil::waitFor([&] { return WaitForSingleObject(a.handle(), 0) == WAIT_OBJECT_0 ||
                                                    WaitForSingleObject(b.handle(), 0) == WAIT_OBJECT_0; },
-                                      20000));
-        Sleep(100);
+                                      20000))
+            << "neither helper ended: both took the lock, or neither tried";
         release.set();
         ASSERT_TRUE(a.wait(20000));
         ASSERT_TRUE(b.wait(20000));

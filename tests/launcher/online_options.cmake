@@ -9,7 +9,7 @@ if(WIN32)
   tds_add_test(launcher_online_options_test
                SOURCES online_options_test.cpp ${CMAKE_CURRENT_BINARY_DIR}/welcome_digest.rc
                LIBS launcher test_common
-               RESOURCE_LOCK registry-hklm-tolvasoft user-shell-folders)
+               RESOURCE_LOCK registry-hklm-tolvasoft registry-tolva-update-policy user-shell-folders)
   set_tests_properties(launcher_online_options_test PROPERTIES
                        FIXTURES_REQUIRED "net_servers;net_server_process")
 endif()

@@ -14,7 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "common/test_util.h"
 #include "common/window_finder.h"
+#include "common/window_paint.h"
 #include "launcher/security_prompts.h"
 #include "launcher/ui/change_folder.h"
 #include "launcher/ui/post_install_panes.h"
@@ -30,9 +32,14 @@ void drive(const std::string& readyFile, int endButton) {
     HWND page = testutil::waitForWindow(testutil::dialogsOf(), 30000);
     if (!page)
         return;
-    if (HWND bar = GetDlgItem(page, CSetupProgressDialog::kBarControl))
+    HWND bar = GetDlgItem(page, CSetupProgressDialog::kBarControl);
+    if (bar)
         PostMessageA(bar, PBM_SETPOS, 420, 0);
-    Sleep(1000);
+    // Announced once the page shows what the picture is to show: the bar
+    // moved on and everything drawn.
+    (void)testutil::waitFor([&] {
+        return (!bar || SendMessageA(bar, PBM_GETPOS, 0, 0) == 420) && testutil::nothingLeftToPaint(page);
+    }, 10000);
     HANDLE file = CreateFileA(readyFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE)

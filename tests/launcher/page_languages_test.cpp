@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/test_util.h"
+#include "common/window_paint.h"
 #include "foundation/locale.h"
 #include "foundation/tstrings.h"
 #include "foundation/ui_text.h"
@@ -191,7 +193,8 @@ bool overlap(const RECT& a, const RECT& b) {
 void writeShot(HWND dialog, const std::string& path) {
     SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Sleep(200);
+    EXPECT_TRUE(testutil::waitFor([&] { return testutil::nothingLeftToPaint(dialog); }))
+        << path << ": the page did not paint itself again";
     RECT rect = {};
     GetWindowRect(dialog, &rect);
     const int width = rect.right - rect.left;
@@ -251,8 +254,8 @@ std::vector<TextControl> checkPage(const PageRun& page, const Locale& locale) {
                 ADD_FAILURE() << page.name << " did not open";
                 return;
             }
-            // Let the page paint and its links settle.
-            Sleep(400);
+            EXPECT_TRUE(testutil::waitFor([&] { return testutil::nothingLeftToPaint(dialog); }))
+                << page.name << " did not paint itself";
             EnumChildWindows(dialog, &collectText, reinterpret_cast<LPARAM>(&shown));
             for (const TextControl& control : shown) {
                 const std::string problem = fitProblem(control, locale.getLangId(), templates);

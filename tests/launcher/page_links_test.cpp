@@ -14,6 +14,7 @@
 #include "common/program_folder.h"
 #include "common/test_util.h"
 #include "common/window_finder.h"
+#include "common/window_paint.h"
 #include "launcher/security_prompts.h"
 #include "launcher/ui/change_folder.h"
 #include "launcher/ui/post_install_panes.h"
@@ -79,11 +80,11 @@ HWND focusOf(HWND dialog) {
 // control that had it.
 HWND pageFocus(HWND dialog) {
     HWND focused = focusOf(dialog);
-    for (int attempt = 0; !focused && attempt < 50; ++attempt) {
-        SetForegroundWindow(dialog);
-        Sleep(50);
-        focused = focusOf(dialog);
-    }
+    if (focused == nullptr && !testutil::waitFor([&] {
+            SetForegroundWindow(dialog);
+            return (focused = focusOf(dialog)) != nullptr;
+        }, 2500))
+        return nullptr;
     return focused;
 }
 
@@ -119,7 +120,9 @@ TEST_P(PageFocus, ShowPage_DefaultButtonFocusedEnterPressesIt) {
             HWND dialog = uitest::waitForDialog(c.title);
             if (!dialog)
                 return;
-            Sleep(300);
+            // Up for the user: shown, activated and drawn.
+            EXPECT_TRUE(testutil::waitFor([&] { return testutil::nothingLeftToPaint(dialog); }))
+                << c.page << " did not paint itself";
             expected = GetDlgItem(dialog, c.defaultButton);
             focused = pageFocus(dialog);
             defaultId = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
@@ -210,7 +213,7 @@ protected:
         // Every browser started must be gone before the log goes: one whose
         // window appears only after a single sweep would outlive the test
         // program and keep CTest waiting on its output.
-        testutil::waitFor([] {
+        EXPECT_TRUE(testutil::waitFor([] {
             closeStandInBrowsers();
             int launched = 0, closed = 0;
             for (const std::string& line : testutil::readFileLines(browserLog())) {
@@ -220,7 +223,7 @@ protected:
                     ++launched;
             }
             return closed >= launched;
-        }, 10000);
+        }, 10000)) << "a stand-in browser the page started did not close: " << testutil::readFileText(browserLog());
         DeleteFileA(browserLog().c_str());
     }
     testutil::ScopedRegBackup html_{HKEY_LOCAL_MACHINE, kHtmlKey};

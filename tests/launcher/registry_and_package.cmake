@@ -14,8 +14,9 @@ if(WIN32)
   tds_add_test(launcher_registry_test SOURCES registry_bookkeeping_test.cpp default_browser_test.cpp
                LIBS launcher test_common
                RESOURCE_LOCK registry-hklm-tolvasoft registry-hklm-kessametrics registry-hkcu-tolvasoft
-                             registry-http-association)
+                             registry-http-association registry-hkcu-runonce)
   tds_add_test(launcher_msi_package_test SOURCES msi_package_test.cpp LIBS launcher test_common
                DEPENDS tds_resource_carrier tds_extract_driver tds_cmdlog_helper
-               SCREEN RESOURCE_LOCK registry-hklm-tolvasoft registry-hklm-installer user-shell-folders)
+               SCREEN RESOURCE_LOCK registry-hklm-tolvasoft registry-tolva-update-policy registry-hklm-installer
+                            user-shell-folders)
 endif()

@@ -182,7 +182,11 @@ TEST_F(VendorKeyTest, Welcome_CancelNoKeepsPageYesDeclines) {
                 return;
             uitest::pressButton(dialog, IDCANCEL);
             answerConfirmation(IDNO);
-            Sleep(100);
+            // The page's thread answers a sent message only once it is back
+            // in its message loop, with the Cancel press handled: a page that
+            // ended is hidden by then.
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
             EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the page";
             statusAfterNo = installStatus();
             // Escape (the close box too) asks again.
@@ -385,18 +389,17 @@ TEST(SetupCompleteError, DoModal_ShowsCodeOpensHelpAndCloses) {
 // counts only when the pointer stayed put around it.
 HCURSOR cursorAt(HWND dialog, POINT point) {
     HCURSOR cursor = nullptr;
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    const bool steady = testutil::waitFor([&] {
         SetCursorPos(point.x, point.y);
         POINT before = {}, after = {};
         GetCursorPos(&before);
         SendMessageA(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         cursor = GetCursor();
         GetCursorPos(&after);
-        if (before.x == point.x && before.y == point.y && after.x == point.x && after.y == point.y)
-            return cursor;
-        Sleep(20);
-    }
-    ADD_FAILURE() << "the pointer did not stay at " << point.x << "," << point.y;
+        return before.x == point.x && before.y == point.y && after.x == point.x && after.y == point.y;
+    }, 1000);
+    if (!steady)
+        ADD_FAILURE() << "the pointer did not stay at " << point.x << "," << point.y;
     return cursor;
 }
 

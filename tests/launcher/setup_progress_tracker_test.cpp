@@ -13,6 +13,7 @@
 
 #include "common/child_process.h"
 #include "common/program_folder.h"
+#include "common/log_capture.h"
 #include "common/test_util.h"
 #include "foundation/fake_clock.h"
 #include "foundation/ipc/shared_memory.h"
@@ -20,6 +21,17 @@
 namespace {
 
 using Status = SetupProgressTracker::Status;
+
+// What a worker left behind, kept past its tracker's end: the worker thread
+// itself (duplicated when it reached its end) and whether it showed.
+struct WorkerEnd {
+    HANDLE thread = nullptr;
+    bool shown = false;
+    ~WorkerEnd() {
+        if (thread)
+            CloseHandle(thread);
+    }
+};
 
 class ScriptedTracker : public SetupProgressTracker {
 public:
@@ -34,6 +46,7 @@ public:
     std::atomic<int> hides{0};
     std::atomic<int> checks{0};
     std::atomic<int> answer{ChildrenWithoutWindows};
+    WorkerEnd* workerEnd = nullptr;
 
     std::vector<uint16_t> posted() {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -45,8 +58,17 @@ public:
     }
 
 protected:
-    void onMsiStarted() override { ++shows; }
-    void onTrackingEnded() override { ++hides; }
+    void onMsiStarted() override {
+        ++shows;
+        if (workerEnd)
+            workerEnd->shown = true;
+    }
+    void onTrackingEnded() override {
+        ++hides;
+        if (workerEnd)
+            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &workerEnd->thread,
+                            SYNCHRONIZE, FALSE, 0);
+    }
     void postBarPosition(uint16_t position) override {
         std::lock_guard<std::mutex> guard(mutex_);
         posted_.push_back(position);
@@ -119,6 +141,7 @@ TEST_F(TrackerTest, Run_WaitsForStartThenFollowsRecordToTheEnd) {
     FakeClock clock(true);
     auto tracker = make(false, clock);
     tracker->startWorker();
+    // Time for a worker that does not wait for the start event to show.
     Sleep(100);
     EXPECT_EQ(tracker->shows.load(), 0);
     EXPECT_FALSE(tracker->isMsiStarted());
@@ -152,6 +175,9 @@ TEST_F(TrackerTest, Finish_BeforeStartEndsWorkerWithoutShowing) {
     FakeClock clock(true);
     auto tracker = make(false, clock);
     tracker->startWorker();
+    // Most often the worker waits for the event by now, and finish releases
+    // it from there (the case the launcher meets); either way it must end
+    // without showing.
     Sleep(50);
     tracker->finish();
     EXPECT_FALSE(tracker->hasWorker());
@@ -177,9 +203,11 @@ TEST_F(TrackerTest, Finish_WhenStartEventCannotBeMadeStillReturns) {
     // A name in a namespace that does not exist: CreateEventA fails, the
     // worker ends at once and no pass ever starts.
     FakeClock clock(true);
+    testutil::LogCapture log;
     auto tracker = std::make_unique<ScriptedTracker>(false, recordName_, "NoSuchNamespace\\TdsEvent", clock);
     tracker->startWorker();
-    Sleep(50);
+    ASSERT_TRUE(testutil::waitFor([&] { return log.contains("ERROR: CreateEventA failed with"); }, 5000))
+        << "the worker did not report that it cannot make the event: " << log.text();
     tracker->finish();
     EXPECT_FALSE(tracker->hasWorker());
     EXPECT_EQ(tracker->shows.load(), 0);
@@ -187,11 +215,17 @@ TEST_F(TrackerTest, Finish_WhenStartEventCannotBeMadeStillReturns) {
 
 TEST_F(TrackerTest, Destructor_WithoutFinishEndsWorker) {
     FakeClock clock(true);
+    WorkerEnd end;
     {
         auto tracker = make(false, clock);
+        tracker->workerEnd = &end;
         tracker->startWorker();
     }
-    SUCCEED();
+    // Released from its wait for the start event, the worker ran to its end
+    // before the tracker was gone, and never showed the window.
+    ASSERT_NE(end.thread, nullptr) << "the worker never reached its end";
+    EXPECT_EQ(WaitForSingleObject(end.thread, 0), WAIT_OBJECT_0) << "the worker outlived its tracker";
+    EXPECT_FALSE(end.shown);
 }
 
 TEST_F(TrackerTest, TwoPass_SecondPassOnUpperHalfAfterCompleteCurrent) {

@@ -101,8 +101,7 @@ struct DocumentCase {
 class OutOfDateVersionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!testutil::TestServers::get().ready())
-            GTEST_SKIP() << "the local test server is not running";
+        ASSERT_TRUE(testutil::TestServers::get().ready()) << "the local test servers did not start";
     }
     SeededRuntimes runtimes_;
 };

@@ -153,12 +153,13 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
-def free_port():
+def refusing_socket():
+    # Bound but never listening: a connection to its port is refused, and as
+    # long as this server runs no other program (a test's own listener on an
+    # ephemeral port, say) can be given the port and answer there instead.
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
+    return s
 
 
 def main():
@@ -183,12 +184,13 @@ def main():
 
     for server in (plain, secure):
         threading.Thread(target=server.serve_forever, daemon=True).start()
+    refused = refusing_socket()
 
     tmp = args.state + ".tmp"
     with open(tmp, "w") as f:
         f.write("http_port=%d\n" % plain.server_address[1])
         f.write("https_port=%d\n" % secure.server_address[1])
-        f.write("refused_port=%d\n" % free_port())
+        f.write("refused_port=%d\n" % refused.getsockname()[1])
         f.write("log=%s\n" % os.path.abspath(record_path))
         f.write("files=%s\n" % os.path.abspath(files_dir or ""))
         f.write("pid=%d\n" % os.getpid())

@@ -312,6 +312,44 @@ TEST_F(SettingsFileTest, Export_FileSizeLimitReachedPartWayIs306AndKeepsTheOldFi
 }
 
 #ifdef _WIN32
+// A real full disk under Wine: a small file system that the test run mounts
+// beside the test programs (settings-full-disk) and that the test fills.
+// Writing the new content fails there, and the old file stays as it was.
+// (Wine's fclose answers 0 when its own flush fails, so a write that ends in
+// a buffered stream would count as done.)
+TEST_F(SettingsFileTest, Export_FullDiskIs306AndKeepsTheOldFile) {
+    char self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::string disk(self, length);
+    disk = disk.substr(0, disk.find_last_of('\\')) + "\\settings-full-disk";
+    ULARGE_INTEGER total = {};
+    if (!GetDiskFreeSpaceExA((disk + "\\").c_str(), nullptr, &total, nullptr) || total.QuadPart > 1024 * 1024)
+        GTEST_SKIP() << "no size-limited file system at " << disk << " (mounting one needs root)";
+    const std::string target = disk + "\\out.cfg";
+    const std::string filler = disk + "\\filler";
+    const std::string before = "AUTO_UPDATE=Disable\r\n";
+    writeBytes(target, before);
+    HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string block(4096, 'f');
+    DWORD written = 0;
+    for (size_t size = block.size(); size > 0; size /= 2) {
+        while (WriteFile(file, block.data(), static_cast<DWORD>(size), &written, nullptr) && written == size) {
+        }
+    }
+    CloseHandle(file);
+    settings_context* c = newContext();
+    ASSERT_EQ(0, importText(c, "AUTO_UPDATE=Enable\nEULA=Enable\nWEB_ANALYTICS=Disable"));
+    EXPECT_EQ(306, exportTo(c, target)) << "a write to a full disk counted as written";
+    EXPECT_EQ(before, readBytes(target));
+    DeleteFileA(filler.c_str());
+    EXPECT_EQ(std::vector<std::string>{"out.cfg"}, namesIn(disk));
+    DeleteFileA(target.c_str());
+}
+#endif
+
+#ifdef _WIN32
 // Starts the holder on a path and waits until it holds the file.
 class FileHolder {
 public:

@@ -37,7 +37,7 @@ const LONG kResourceNotFound = static_cast<LONG>(0x800C0005);
 
 // ---- helpers ------------------------------------------------------------
 
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
+[[nodiscard]] bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
   DWORD start = GetTickCount();
   for (;;) {
     MSG msg;
@@ -51,9 +51,10 @@ bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
   }
 }
 
+// Dispatches for ms: a time in which something that must not happen would.
 void pumpFor(DWORD ms) {
   DWORD start = GetTickCount();
-  pumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
+  (void)pumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
 
 // res:// base of a module path, encoded as the engine builds it.
@@ -863,7 +864,7 @@ TEST_F(BrowserStandinTest, StandinEval_WorksFromAnotherThread) {
     SysFreeString(result);
     done = true;
   });
-  pumpUntil([&] { return done.load(); });
+  EXPECT_TRUE(pumpUntil([&] { return done.load(); })) << "StandinEval from another thread did not return";
   worker.join();
   EXPECT_EQ(hr, S_OK);
   EXPECT_EQ(text, L"3");

@@ -7,6 +7,8 @@
 
 namespace ipc {
 
+struct MutexTestAccess;
+
 class Mutex {
 public:
     class Lock;
@@ -66,6 +68,8 @@ public:
     };
 
 private:
+    friend struct MutexTestAccess;
+
     void* handle_;
     // The innermost Lock holding the mutex, or null.
     Lock* state_ = nullptr;
