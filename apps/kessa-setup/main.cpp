@@ -39,7 +39,7 @@
 #include "launcher/ui/setup_pages.h"
 #include "launcher/ui/setup_progress_dialog.h"
 #include "launcher/vendor_registry.h"
-#include "scrub/ui/tolva_scrub_sequence.h"
+#include "scrub_ui/tolva_scrub_sequence.h"
 
 namespace {
 

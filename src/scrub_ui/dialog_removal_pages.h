@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "scrub/ui/removal_pages.h"
-#include "scrub/ui/tolva_scrub_dialogs.h"
+#include "scrub_ui/removal_pages.h"
+#include "scrub_ui/tolva_scrub_dialogs.h"
 
 namespace tscrub {
 namespace ui {

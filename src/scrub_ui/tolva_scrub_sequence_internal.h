@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scrub/ui/removal_pages.h"
+#include "scrub_ui/removal_pages.h"
 #include "scrub/version_entry.h"
 
 namespace tscrub {

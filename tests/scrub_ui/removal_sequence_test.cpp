@@ -10,8 +10,8 @@
 
 #include "common/log_capture.h"
 #include "scrub/tolva_scrub.h"
-#include "scrub/ui/page_calls.h"
-#include "scrub/ui/tolva_scrub_sequence_internal.h"
+#include "scrub_ui/page_calls.h"
+#include "scrub_ui/tolva_scrub_sequence_internal.h"
 
 namespace {
 

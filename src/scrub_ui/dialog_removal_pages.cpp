@@ -1,4 +1,4 @@
-#include "scrub/ui/dialog_removal_pages.h"
+#include "scrub_ui/dialog_removal_pages.h"
 
 #include <stdexcept>
 

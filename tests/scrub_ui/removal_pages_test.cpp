@@ -28,7 +28,7 @@
 #include "foundation/tstrings.h"
 #include "htmlui/ui_context.h"
 #include "scrub/tolva_scrub.h"
-#include "scrub/ui/tolva_scrub_dialogs.h"
+#include "scrub_ui/tolva_scrub_dialogs.h"
 #include "support/browser_standin/standin_registration.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "scrub/ui/tolva_scrub_dialogs.h"
+#include "scrub_ui/tolva_scrub_dialogs.h"
 
 #include <exception>
 #include <functional>
 
 #include "foundation/tds_error.h"
 #include "scrub/tolva_scrub.h"
-#include "scrub/ui/page_calls.h"
+#include "scrub_ui/page_calls.h"
 
 namespace tscrub {
 namespace ui {

@@ -1,4 +1,4 @@
-#include "scrub/ui/tolva_scrub_sequence.h"
+#include "scrub_ui/tolva_scrub_sequence.h"
 
 #include <cstdint>
 #include <exception>
@@ -9,8 +9,8 @@
 #include "foundation/tstrings.h"
 #include "launcher/current_runtime.h"
 #include "scrub/tolva_scrub.h"
-#include "scrub/ui/dialog_removal_pages.h"
-#include "scrub/ui/tolva_scrub_sequence_internal.h"
+#include "scrub_ui/dialog_removal_pages.h"
+#include "scrub_ui/tolva_scrub_sequence_internal.h"
 
 namespace tscrub {
 namespace ui {

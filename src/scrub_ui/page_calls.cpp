@@ -1,4 +1,4 @@
-#include "scrub/ui/page_calls.h"
+#include "scrub_ui/page_calls.h"
 
 #include <algorithm>
 
