@@ -33,6 +33,23 @@ void deleteRegTree(HKEY root, const std::string& subkey, REGSAM view) {
     RegDeleteKeyExA(root, subkey.c_str(), view, 0);
 }
 
+bool registryKeyExists(HKEY root, const std::string& subkey, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool registryValueExists(HKEY root, const std::string& subkey, const char* name, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return false;
+    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
 ScopedRegTree::ScopedRegTree(HKEY root, std::string subkey, REGSAM view)
     : root_(root), subkey_(std::move(subkey)), view_(view) {
     deleteRegTree(root_, subkey_, view_);

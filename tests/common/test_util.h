@@ -40,6 +40,10 @@ private:
 void setRawValue(HKEY root, const std::string& subkey, const std::string& name, DWORD type,
                  const void* data, DWORD size, REGSAM view = 0);
 void deleteRegTree(HKEY root, const std::string& subkey, REGSAM view = 0);
+// Whether the key (in the given view) can be opened for reading.
+bool registryKeyExists(HKEY root, const std::string& subkey, REGSAM view = 0);
+// Whether the key (in the given view) holds a value of that name.
+bool registryValueExists(HKEY root, const std::string& subkey, const char* name, REGSAM view = 0);
 
 // Polls until pred() is true or timeoutMs passes; true when pred() held.
 // The answer is the test's evidence that the state came: check it.

@@ -35,20 +35,11 @@ private:
 };
 
 inline bool valueExists(HKEY root, const std::string& key, const char* name, REGSAM view = KEY_WOW64_64KEY) {
-    HKEY h;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(h);
-    return found;
+    return testutil::registryValueExists(root, key, name, view);
 }
 
 inline bool keyExists(HKEY root, const std::string& key, REGSAM view = KEY_WOW64_64KEY) {
-    HKEY h;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
+    return testutil::registryKeyExists(root, key, view);
 }
 
 // Where the launchers keep their installation lock file.

@@ -79,12 +79,7 @@ void setText(const std::string& key, const char* name, const std::string& text, 
 }
 
 bool vendorValueExists(const char* name, REGSAM view = 0) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return found;
+    return testutil::registryValueExists(HKEY_LOCAL_MACHINE, kVendor, name, view);
 }
 
 // The browser registrations and vendor values start empty and are put back

@@ -25,21 +25,10 @@ std::string lockPath() {
     return GetInstallationFlagPath(path, sizeof path) ? path : "";
 }
 
-bool keyExists(const std::string& key) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
-}
+bool keyExists(const std::string& key) { return testutil::registryKeyExists(HKEY_LOCAL_MACHINE, key); }
 
 bool valueExists(const std::string& key, const char* name) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(h);
-    return found;
+    return testutil::registryValueExists(HKEY_LOCAL_MACHINE, key, name);
 }
 
 // The values a running install has in the registry, as the silent install

@@ -111,23 +111,11 @@ BOOL offline(DWORD* flags) {
     return FALSE;
 }
 
-bool vendorValueExists(const char* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return found;
-}
+bool vendorValueExists(const char* name) { return testutil::registryValueExists(HKEY_LOCAL_MACHINE, kVendor, name); }
 
 // The vendor value in one registry view.
 bool vendorValueInView(const char* name, REGSAM view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVendor, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return found;
+    return testutil::registryValueExists(HKEY_LOCAL_MACHINE, kVendor, name, view);
 }
 
 void setVendorValue(const char* name) {
