@@ -109,12 +109,15 @@ UINT evalMessage() {
 
 using namespace standin;
 
+// Nothing but bookkeeping under the loader lock. The window class stays
+// registered for the process: the dll is pinned before its first control
+// exists (DllGetClassObject), so the class never outlives its window
+// procedure, and at process exit user32 work here could wait for a lock held
+// by a thread that exit has already ended.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module = instance;
     DisableThreadLibraryCalls(instance);
-  } else if (reason == DLL_PROCESS_DETACH) {
-    UnregisterClassW(L"BrowserStandinWindow", instance);
   }
   return TRUE;
 }
