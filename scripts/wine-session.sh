@@ -8,6 +8,7 @@
 #   wine_session_stop
 
 WINE_SESSION_XVFB_PID=""
+WINE_SESSION_DESKTOP_PID=""
 
 wine_session_start() {
   local build_dir=$1
@@ -47,6 +48,36 @@ wine_session_start() {
     >/dev/null 2>&1 </dev/null || true
   local i
   for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  wine_session_hold_desktop
+}
+
+# Wine closes the desktop a second after its last program ends, and the next
+# program that opens a window starts a new desktop process (explorer.exe) as
+# its own child. That process gets the program's stderr, so CTest waits for
+# it to end (as long as any other test uses the desktop) before it sees the
+# test end, and its start can cost the program ten seconds. One program that
+# outlives every test holds the desktop for the session: cmd.exe reading
+# commands from a FIFO, its output nowhere.
+wine_session_hold_desktop() {
+  local fifo="$WINEPREFIX/desktop-holder.fifo" ready="$WINEPREFIX/desktop-holder.ready" i
+  rm -f "$fifo" "$ready"
+  mkfifo "$fifo"
+  # Read and write: neither open waits for the other side, and no end of
+  # file comes while cmd itself holds the write side.
+  "$WINELOADER" cmd.exe /q /k <>"$fifo" >/dev/null 2>&1 &
+  WINE_SESSION_DESKTOP_PID=$!
+  # Once cmd has run a command it is a user of the desktop, and only then
+  # may the desktop process start: a program with a window (rundll32 makes
+  # one) starts it now, quietly, when the one wineboot started has closed.
+  # What comes through the FIFO before cmd reads its first line is lost, so
+  # the command goes again until cmd has answered.
+  for i in $(seq 60); do
+    [ -e "$ready" ] && break
+    printf 'echo ready>"%s"\r\n' "$(winepath_w "$ready")" 1<>"$fifo"
+    sleep 0.5
+  done
+  [ -e "$ready" ] || echo "wine-session: the desktop holder did not start" >&2
+  "$WINELOADER" rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 </dev/null || true
 }
 
 # Chinese, Japanese and Korean pages: their dialogs name the faces Windows has
@@ -75,6 +106,11 @@ winepath_w() {
 }
 
 wine_session_stop() {
+  if [ -n "$WINE_SESSION_DESKTOP_PID" ]; then
+    kill "$WINE_SESSION_DESKTOP_PID" 2>/dev/null || true
+    wait "$WINE_SESSION_DESKTOP_PID" 2>/dev/null || true
+    WINE_SESSION_DESKTOP_PID=""
+  fi
   if [ -n "${WINEPREFIX:-}" ] && [ -n "${WINESERVER:-}" ]; then
     "$WINESERVER" -k >/dev/null 2>&1 || true
   fi

@@ -76,6 +76,13 @@ public:
         // A test that failed half-way must not leave the waiter behind.
         if (!done_)
             dialog_.setResult(ui::Dialog::Closed);
+        // A loop that ignores its result would hang the join, and the program
+        // with it until its CTest time-out: the run fails at once instead.
+        if (!testutil::waitFor([&] { return done_.load(); }, 20000)) {
+            ADD_FAILURE() << "showModal did not return after its result was set";
+            fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
         thread_.join();
     }
     bool waitDone(DWORD ms = 15000) { return testutil::waitFor([&] { return done_.load(); }, ms); }

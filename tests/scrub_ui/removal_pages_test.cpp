@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -82,6 +83,13 @@ public:
         if (thread_.joinable()) {
             if (!done_)
                 dialog_.setResult(::ui::Dialog::Closed);
+            // A loop that ignores its result would hang the join, and the
+            // program with it until its CTest time-out: the run fails at once.
+            if (!testutil::waitFor([&] { return done_.load(); }, 20000)) {
+                ADD_FAILURE() << "showModal did not return after its result was set";
+                fflush(stdout);
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
             thread_.join();
         }
     }

@@ -431,10 +431,22 @@ class BrowserStandinTest : public ::testing::Test {
     ASSERT_TRUE(RegisterBrowserStandin(BrowserStandinPath()));
   }
   static void TearDownTestSuite() {
+    // Every page's script engine is closed while COM is still up here.
+    EXPECT_EQ(canUnloadNow(), S_OK) << "a stand-in object outlived the suite";
     UnregisterBrowserStandin();
     DestroyWindow(hostWindow_);
     hostWindow_ = nullptr;
+    UnregisterClassW(L"StandinTestHost", GetModuleHandleW(nullptr));
     OleUninitialize();
+  }
+
+  // The dll's own answer to whether anything of it is alive: controls,
+  // pages (with the documents that hold them), held sites, factory locks.
+  static HRESULT canUnloadNow() {
+    using CanUnloadNow = HRESULT(__stdcall*)();
+    auto canUnload = reinterpret_cast<CanUnloadNow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"browser_standin.dll"), "DllCanUnloadNow")));
+    return canUnload ? canUnload() : E_NOTIMPL;
   }
 
   void SetUp() override {
@@ -444,11 +456,18 @@ class BrowserStandinTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    delete host_;
+    // A test that stopped half-way may leave its control alive and sites
+    // held. Holding ends before the control does (or it would hold one more),
+    // and held sites are released while the host they point into still
+    // exists.
     StandinSetFailCreate(0);
     StandinSetHoldClientSite(0);
+    host_->destroyControl();
     StandinReleaseHeldSites();
+    delete host_;
+    host_ = nullptr;
     EXPECT_EQ(StandinLiveObjects(), liveBefore_) << "a control outlived its host";
+    EXPECT_EQ(canUnloadNow(), S_OK) << "a page, held site or factory lock outlived its test";
   }
 
   std::wstring page(const std::wstring& name) { return resBase(testutil::selfPathWide()) + name; }
@@ -610,16 +629,46 @@ TEST_F(BrowserStandinTest, Release_WithHeldSiteKeepsSiteUntilReleased) {
 }
 
 TEST_F(BrowserStandinTest, Release_DropsEveryReferenceOnHostAndExternal) {
-  using CanUnloadNow = HRESULT(__stdcall*)();
-  auto canUnloadNow = reinterpret_cast<CanUnloadNow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"browser_standin.dll"), "DllCanUnloadNow")));
-  ASSERT_NE(canUnloadNow, nullptr);
   LONG siteRefs = host_->refs, externalRefs = external_.refs;
   loadPage(L"EXTERNAL.HTML");
   EXPECT_EQ(canUnloadNow(), S_FALSE) << "a control is alive";
   host_->destroyControl();
   EXPECT_EQ(host_->refs, siteRefs);
   EXPECT_EQ(external_.refs, externalRefs);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(BrowserStandinTest, Release_DocumentKeptByHostHoldsClosedPageUntilReleased) {
+  LONG externalRefs = external_.refs;
+  loadPage(L"EXTERNAL.HTML");
+  IDispatch* document = nullptr;
+  ASSERT_EQ(host_->browser->get_Document(&document), S_OK);
+  ASSERT_NE(document, nullptr);
+  host_->destroyControl();
+  EXPECT_EQ(StandinLiveObjects(), liveBefore_);
+  EXPECT_EQ(canUnloadNow(), S_FALSE) << "the page lives on in the document the host keeps";
+  // Its engine closed with the control: the page's script answers no more
+  // and the host's external object is let go.
+  EXPECT_EQ(external_.refs, externalRefs);
+  IHTMLDocument2* html = nullptr;
+  ASSERT_HRESULT_SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html)));
+  IDispatch* script = nullptr;
+  ASSERT_HRESULT_SUCCEEDED(html->get_Script(&script));
+  LPOLESTR name = const_cast<LPOLESTR>(L"eval");
+  DISPID id = DISPID_UNKNOWN;
+  ASSERT_HRESULT_SUCCEEDED(script->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_SYSTEM_DEFAULT, &id));
+  VARIANT arg, result;
+  arg.vt = VT_BSTR;
+  arg.bstrVal = SysAllocString(L"1+2");
+  VariantInit(&result);
+  DISPPARAMS params = {&arg, nullptr, 1, 0};
+  EXPECT_EQ(script->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
+            E_UNEXPECTED);
+  VariantClear(&arg);
+  VariantClear(&result);
+  script->Release();
+  html->Release();
+  document->Release();
   EXPECT_EQ(canUnloadNow(), S_OK);
 }
 

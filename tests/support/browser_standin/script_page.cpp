@@ -260,12 +260,14 @@ ScriptPage::ScriptPage(PageOwner* owner, std::wstring url, std::wstring name, st
       native_(new Native(this)),
       evalDispatch_(new EvalDispatch(this)) {
   if (external_) external_->AddRef();
+  pageCreated();
 }
 
 ScriptPage::~ScriptPage() {
   shutdown();
   delete native_;
   delete evalDispatch_;
+  pageDestroyed();
 }
 
 void ScriptPage::close() {

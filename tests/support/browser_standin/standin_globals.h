@@ -12,6 +12,10 @@ HMODULE dllModule();
 void objectCreated();
 void objectDestroyed();
 void lockServer(bool lock);
+// Counted by every live page: a page (its script engine, and the document
+// and script objects that hold it) can outlive its control.
+void pageCreated();
+void pageDestroyed();
 
 bool failCreate();
 bool holdClientSite();

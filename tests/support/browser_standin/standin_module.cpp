@@ -17,6 +17,7 @@ const CLSID kClsidWebBrowser = {0x8856f961, 0x340a, 0x11d0, {0xa9, 0x6b, 0x00, 0
 
 HMODULE g_module = nullptr;
 LONG g_liveControls = 0;
+LONG g_livePages = 0;
 LONG g_serverLocks = 0;
 LONG g_failCreate = 0;
 LONG g_holdSites = 0;
@@ -79,6 +80,8 @@ UINT registered(const wchar_t* name) {
 HMODULE dllModule() { return g_module; }
 void objectCreated() { InterlockedIncrement(&g_liveControls); }
 void objectDestroyed() { InterlockedDecrement(&g_liveControls); }
+void pageCreated() { InterlockedIncrement(&g_livePages); }
+void pageDestroyed() { InterlockedDecrement(&g_livePages); }
 void lockServer(bool lock) {
   if (lock)
     InterlockedIncrement(&g_serverLocks);
@@ -109,12 +112,15 @@ UINT evalMessage() {
 
 using namespace standin;
 
+// Nothing but bookkeeping under the loader lock. The window class stays
+// registered for the process: the dll is pinned before its first control
+// exists (DllGetClassObject), so the class never outlives its window
+// procedure, and at process exit user32 work here could wait for a lock held
+// by a thread that exit has already ended.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module = instance;
     DisableThreadLibraryCalls(instance);
-  } else if (reason == DLL_PROCESS_DETACH) {
-    UnregisterClassW(L"BrowserStandinWindow", instance);
   }
   return TRUE;
 }
@@ -138,6 +144,7 @@ extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID riid, void
 extern "C" HRESULT __stdcall DllCanUnloadNow() {
   std::lock_guard<std::mutex> guard(g_heldLock);
   bool busy = InterlockedCompareExchange(&g_liveControls, 0, 0) != 0 ||
+              InterlockedCompareExchange(&g_livePages, 0, 0) != 0 ||
               InterlockedCompareExchange(&g_serverLocks, 0, 0) != 0 || !heldSites().empty();
   return busy ? S_FALSE : S_OK;
 }
