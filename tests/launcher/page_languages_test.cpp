@@ -94,7 +94,7 @@ int windowsDialogUnitX(LANGID language) {
     case LANG_KOREAN:
         return 7;  // Gulim 9
     default:
-        return 6;  // MS Sans Serif 8, MS UI Gothic 9, SimSun 9, PMingLiU 9
+        return 6;  // the European, Japanese and both Chinese dialog faces
     }
 }
 
