@@ -44,7 +44,9 @@ set(TDS_TEST_LOCKS
   # The installation lock file that both launchers hold.
   installation-flag
   # The user's shell folders (LocalLow), which the fault tests move, and the
-  # package, updater and image files the launchers write under them.
+  # package, updater and image files the launchers write under them (the
+  # progress page opens the welcome image there, so every test that shows it
+  # takes this lock too).
   user-shell-folders
   # The kit's package folder and cabinet files, and its cabinet event.
   kit-package-files

@@ -30,7 +30,7 @@ if(WIN32)
   tds_add_test(launcher_page_links_test SOURCES page_links_test.cpp
                LIBS launcher test_common
                DEPENDS fake_chrome
-               RESOURCE_LOCK registry-hklm-classes-html desktop-user-shortcut browser-processes
+               RESOURCE_LOCK registry-hklm-classes-html desktop-user-shortcut browser-processes user-shell-folders
                              operation-record
                SCREEN
                TIMEOUT 300)

@@ -15,7 +15,7 @@ if(WIN32)
   # closes.
   tds_add_test(launcher_page_languages_test SOURCES page_languages_test.cpp
                LIBS launcher test_common
-               SCREEN RESOURCE_LOCK operation-record page-shots
+               SCREEN RESOURCE_LOCK operation-record page-shots user-shell-folders
                TIMEOUT 300)
   set_tests_properties(launcher_page_languages_test PROPERTIES
     ENVIRONMENT "GTEST_FILTER=*SetupPages*")
