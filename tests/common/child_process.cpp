@@ -82,8 +82,11 @@ ProcessResult finish(PROCESS_INFORMATION& pi, DWORD timeoutMs) {
 
 ProcessResult runProcess(const std::wstring& commandLine, DWORD timeoutMs, const ExtraEnvironment& extraEnv) {
     PROCESS_INFORMATION pi{};
-    if (!startProcess(commandLine, extraEnv, pi))
-        return ProcessResult();
+    if (!startProcess(commandLine, extraEnv, pi)) {
+        ProcessResult notStarted;
+        notStarted.startError = GetLastError();
+        return notStarted;
+    }
     return finish(pi, timeoutMs);
 }
 
@@ -146,9 +149,13 @@ void ChildProcess::reset() {
 
 bool ChildProcess::start(const std::wstring& commandLine, const ExtraEnvironment& extraEnv) {
     reset();
+    startError_ = 0;
     PROCESS_INFORMATION pi{};
-    if (!startProcess(commandLine, extraEnv, pi))
+    if (!startProcess(commandLine, extraEnv, pi)) {
+        startError_ = GetLastError();
+        SetLastError(startError_);
         return false;
+    }
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     pid_ = pi.dwProcessId;

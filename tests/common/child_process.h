@@ -28,6 +28,8 @@ struct ProcessResult {
     // The child's exit code; kNoExitCode when it did not start or was ended
     // at the time-out.
     DWORD exitCode = kNoExitCode;
+    // GetLastError of CreateProcess when the child did not start, else 0.
+    DWORD startError = 0;
 };
 
 // Starts commandLine (the program quoted as needed), waits up to timeoutMs
@@ -75,12 +77,15 @@ public:
 
     HANDLE handle() const { return process_; }
     DWORD pid() const { return pid_; }
+    // GetLastError of the last failed start, else 0.
+    DWORD startError() const { return startError_; }
 
 private:
     void reset();
 
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
+    DWORD startError_ = 0;
 };
 
 }  // namespace testutil

@@ -576,7 +576,7 @@ Capture KessaSetupWelcomeImage::installAndCapture(const std::string& name) {
     testutil::ChildProcess launcherProcess;
     Capture capture;
     if (!launcherProcess.start(testutil::quote(launcher()), {{"TMP", temp.path()}, {"TEMP", temp.path()}})) {
-        ADD_FAILURE() << "launcher did not start";
+        ADD_FAILURE() << "launcher did not start: CreateProcess failed with " << launcherProcess.startError();
         CloseHandle(seen);
         return capture;
     }

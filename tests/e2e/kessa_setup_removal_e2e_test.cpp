@@ -59,6 +59,7 @@ std::string familyOf(const char* version) {
 
 void msiexec(const std::string& arguments) {
     const testutil::ProcessResult r = testutil::runProcess("msiexec.exe " + arguments + " /qn", 180000);
+    EXPECT_TRUE(r.started) << "msiexec did not start: CreateProcess failed with " << r.startError;
     EXPECT_EQ(r.exitCode, 0u) << arguments;
 }
 
@@ -135,7 +136,7 @@ protected:
                              {"TEMP", temp.path()},
                              {"BROWSER_STANDIN_SCRIPT", temp.file("clicks.txt")},
                              {"BROWSER_STANDIN_LOG", temp.file("pages.log")}})) {
-            ADD_FAILURE() << "kessa-setup did not start";
+            ADD_FAILURE() << "kessa-setup did not start: CreateProcess failed with " << launcher.startError();
             return r;
         }
         {
