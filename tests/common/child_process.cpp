@@ -1,6 +1,7 @@
 #include "common/child_process.h"
 
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "common/files.h"
@@ -122,18 +123,17 @@ ProcessResult runProcessCapture(const std::string& commandLine, std::string& out
 
 ChildProcess::~ChildProcess() { reset(); }
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept : process_(other.process_), pid_(other.pid_) {
-    other.process_ = nullptr;
-    other.pid_ = 0;
-}
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)),
+      pid_(std::exchange(other.pid_, 0)),
+      startError_(std::exchange(other.startError_, 0)) {}
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         reset();
-        process_ = other.process_;
-        pid_ = other.pid_;
-        other.process_ = nullptr;
-        other.pid_ = 0;
+        process_ = std::exchange(other.process_, nullptr);
+        pid_ = std::exchange(other.pid_, 0);
+        startError_ = std::exchange(other.startError_, 0);
     }
     return *this;
 }
