@@ -184,6 +184,23 @@ void closeStandInBrowsers() {
         PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
+// Closes every stand-in browser started so far and waits until each has
+// said so in the log. A browser logs its start before its window exists, so
+// the windows are asked again until the last one has come and gone.
+bool closeStartedBrowsers(DWORD timeoutMs) {
+    return testutil::waitFor([] {
+        closeStandInBrowsers();
+        int launched = 0, closed = 0;
+        for (const std::string& line : testutil::readFileLines(browserLog())) {
+            if (line == "closed")
+                ++closed;
+            else if (!line.empty())
+                ++launched;
+        }
+        return closed >= launched;
+    }, timeoutMs);
+}
+
 struct LinkCase {
     const char* name;
     const char* page;
@@ -213,17 +230,8 @@ protected:
         // Every browser started must be gone before the log goes: one whose
         // window appears only after a single sweep would outlive the test
         // program and keep CTest waiting on its output.
-        EXPECT_TRUE(testutil::waitFor([] {
-            closeStandInBrowsers();
-            int launched = 0, closed = 0;
-            for (const std::string& line : testutil::readFileLines(browserLog())) {
-                if (line == "closed")
-                    ++closed;
-                else if (!line.empty())
-                    ++launched;
-            }
-            return closed >= launched;
-        }, 10000)) << "a stand-in browser the page started did not close: " << testutil::readFileText(browserLog());
+        EXPECT_TRUE(closeStartedBrowsers(10000))
+            << "a stand-in browser the page started did not close: " << testutil::readFileText(browserLog());
         DeleteFileA(browserLog().c_str());
     }
     testutil::ScopedRegBackup html_{HKEY_LOCAL_MACHINE, kHtmlKey};
@@ -248,7 +256,7 @@ TEST_P(PageLinks, ClickLink_OpensItsAddressInTheDefaultBrowser) {
     std::string itemAddress, className;
     int items = 0;
     SIZE ideal = {}, visible = {}, shown = {};
-    bool opened = false, openedByEnter = false;
+    bool opened = false, browserClosed = false, linkFocused = false, openedByEnter = false;
     {
         uitest::Driver driver([&] {
             HWND dialog = uitest::waitForDialog(c.title);
@@ -276,7 +284,16 @@ TEST_P(PageLinks, ClickLink_OpensItsAddressInTheDefaultBrowser) {
             PostMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
             opened = testutil::waitFor([&] { return launchesOf(c.address) >= 1; }, 20000);
             if (c.linkControl) {
-                SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link), TRUE);
+                // The browser the click started takes the activation, and
+                // with it the link's focus, when its window shows, which
+                // may be after the focus is set: it is closed first, and
+                // Enter goes out once the link holds the focus.
+                browserClosed = closeStartedBrowsers(10000);
+                linkFocused = testutil::waitFor([&] {
+                    SetForegroundWindow(dialog);
+                    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link), TRUE);
+                    return focusOf(dialog) == link;
+                }, 5000);
                 PostMessageA(link, WM_KEYDOWN, VK_RETURN, 0x001C0001);
                 openedByEnter = testutil::waitFor([&] { return launchesOf(c.address) >= 2; }, 20000);
             }
@@ -295,6 +312,9 @@ TEST_P(PageLinks, ClickLink_OpensItsAddressInTheDefaultBrowser) {
     EXPECT_EQ(items, 1);
     EXPECT_NEAR(ideal.cx, visible.cx, 2) << "the link shows more than \"" << c.visible << "\"";
     EXPECT_EQ(shown.cx, visible.cx) << "the control is not sized to its visible text";
+    EXPECT_TRUE(browserClosed) << "the browser the click started did not close: "
+                               << testutil::readFileText(browserLog());
+    EXPECT_TRUE(linkFocused) << "the link did not take the focus";
     EXPECT_TRUE(openedByEnter) << "Enter on the link opened nothing";
 }
 
