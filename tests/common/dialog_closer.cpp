@@ -51,9 +51,11 @@ void DialogCloser::sweep() {
         LeaveCriticalSection(&lock_);
         const bool ok = !options_.okCaption.empty() && title.find(options_.okCaption) != std::string::npos;
         // Posted, so a window whose button opens another box does not block
-        // this thread.
-        if (PostMessageA(window, WM_COMMAND, ok ? IDOK : options_.button, 0))
-            InterlockedIncrement(&closed_);
+        // this thread. Counted first: the program may act on the press and
+        // end, and its test read the count, before this thread runs again.
+        InterlockedIncrement(&closed_);
+        if (!PostMessageA(window, WM_COMMAND, ok ? IDOK : options_.button, 0))
+            InterlockedDecrement(&closed_);
     }
 }
 
