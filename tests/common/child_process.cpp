@@ -111,8 +111,10 @@ ProcessResult runProcessCapture(const std::string& commandLine, std::string& out
     }
     PROCESS_INFORMATION pi{};
     const bool started = startProcess(fromAnsi(commandLine), extraEnv, pi, file);
+    const DWORD startError = started ? 0 : GetLastError();
     CloseHandle(file);
     ProcessResult r;
+    r.startError = startError;
     if (started) {
         r = finish(pi, timeoutMs);
         output = readFileText(std::wstring(name));
@@ -153,7 +155,6 @@ bool ChildProcess::start(const std::wstring& commandLine, const ExtraEnvironment
     PROCESS_INFORMATION pi{};
     if (!startProcess(commandLine, extraEnv, pi)) {
         startError_ = GetLastError();
-        SetLastError(startError_);
         return false;
     }
     CloseHandle(pi.hThread);
