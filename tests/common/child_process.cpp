@@ -1,5 +1,6 @@
 #include "common/child_process.h"
 
+#include <cstdio>
 #include <cwchar>
 #include <utility>
 #include <vector>
@@ -56,9 +57,19 @@ bool startProcess(const std::wstring& commandLine, const ExtraEnvironment& extra
     std::vector<wchar_t> env;
     if (!extraEnv.empty())
         env = buildEnvironment(extraEnv);
-    return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output ? TRUE : FALSE,
-                          env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT, env.empty() ? nullptr : env.data(), nullptr,
-                          &si, &pi) != FALSE;
+    const DWORD begun = GetTickCount();
+    if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output ? TRUE : FALSE,
+                       env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT, env.empty() ? nullptr : env.data(), nullptr, &si,
+                       &pi))
+        return true;
+    // A start of a program that exists fails rarely, and the failing test
+    // seldom says why: the error and the time it took go to the output.
+    const DWORD error = GetLastError();
+    std::fprintf(stderr, "CreateProcess failed with %lu after %lu ms: %s\n", error, GetTickCount() - begun,
+                 toUtf8(commandLine).c_str());
+    std::fflush(stderr);
+    SetLastError(error);
+    return false;
 }
 
 // Waits for a started child, ends it at the time-out, and closes it.
