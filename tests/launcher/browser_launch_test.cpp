@@ -31,6 +31,13 @@ std::string browserLogPath(const std::string& name) { return browserDir(name) + 
 
 std::vector<std::string> browserLog(const std::string& name) { return testutil::readFileLines(browserLogPath(name)); }
 
+// Whether the process runs a program from folder (lower case).
+bool isStandIn(HANDLE process, const std::string& folder) {
+    char path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    return QueryFullProcessImageNameA(process, 0, path, &size) && tstrings::toLower(path).rfind(folder, 0) == 0;
+}
+
 // Ids of the running stand-in browsers (by their folder, so no other
 // program of the same name is ever touched).
 std::vector<DWORD> standInProcesses() {
@@ -45,10 +52,7 @@ std::vector<DWORD> standInProcesses() {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
         if (!process)
             continue;
-        char path[MAX_PATH] = {};
-        DWORD size = MAX_PATH;
-        if (QueryFullProcessImageNameA(process, 0, path, &size) &&
-            tstrings::toLower(path).rfind(folder, 0) == 0)
+        if (isStandIn(process, folder))
             ids.push_back(entry.th32ProcessID);
         CloseHandle(process);
     }
@@ -57,13 +61,18 @@ std::vector<DWORD> standInProcesses() {
 }
 
 // Ends the stand-ins the tests started (directly or through the shell).
+// Each is checked again through the handle that ends it: a stand-in that
+// ended meanwhile may have given its id to another test's program.
 void endStandIns() {
+    const std::string folder = tstrings::toLower(testutil::besideExe("fake-browsers\\"));
     for (DWORD id : standInProcesses()) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
         if (!process)
             continue;
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
+        if (isStandIn(process, folder)) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+        }
         CloseHandle(process);
     }
 }
