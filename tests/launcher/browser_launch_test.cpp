@@ -31,6 +31,9 @@ std::string browserLogPath(const std::string& name) { return browserDir(name) + 
 
 std::vector<std::string> browserLog(const std::string& name) { return testutil::readFileLines(browserLogPath(name)); }
 
+// The stand-ins' folder, in lower case.
+std::string standInFolder() { return tstrings::toLower(testutil::besideExe("fake-browsers\\")); }
+
 // Whether the process runs a program from folder (lower case).
 bool isStandIn(HANDLE process, const std::string& folder) {
     char path[MAX_PATH] = {};
@@ -42,7 +45,7 @@ bool isStandIn(HANDLE process, const std::string& folder) {
 // program of the same name is ever touched).
 std::vector<DWORD> standInProcesses() {
     std::vector<DWORD> ids;
-    const std::string folder = tstrings::toLower(testutil::besideExe("fake-browsers\\"));
+    const std::string folder = standInFolder();
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
         return ids;
@@ -64,7 +67,7 @@ std::vector<DWORD> standInProcesses() {
 // Each is checked again through the handle that ends it: a stand-in that
 // ended meanwhile may have given its id to another test's program.
 void endStandIns() {
-    const std::string folder = tstrings::toLower(testutil::besideExe("fake-browsers\\"));
+    const std::string folder = standInFolder();
     for (DWORD id : standInProcesses()) {
         HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
         if (!process)
