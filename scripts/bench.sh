@@ -11,6 +11,8 @@
 # programs (A and B) run alternately; each figure is the median of its runs.
 # Tools: the project's own programs, wixl, /proc and the shell's clock.
 set -euo pipefail
+source "$(dirname "$0")/wine-session.sh"
+wine_session_no_aslr "$0" "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
@@ -88,7 +90,6 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]
 calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 
 # --- Wine: one Xvfb, a base prefix, a fresh copy per run -----------------------
-source scripts/wine-session.sh
 wine_session_start "$bench"
 base="$WINEPREFIX"
 "$WINESERVER" -k >/dev/null 2>&1 || true

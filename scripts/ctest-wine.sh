@@ -3,10 +3,11 @@
 # its own wineserver and Xvfb, all ended afterwards.
 #   scripts/ctest-wine.sh <build-dir> [ctest arguments...]
 set -euo pipefail
+source "$(dirname "$0")/wine-session.sh"
+wine_session_no_aslr "$0" "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$(cd "$1" && pwd)
 shift
-source "$root/scripts/wine-session.sh"
 wine_session_start "$build_dir"
 status=0
 (cd "$build_dir" && ctest --output-on-failure "$@") || status=$?

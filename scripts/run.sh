@@ -5,6 +5,8 @@
 # lines of the log, and where the log and the prefix are. The build is
 # quiet unless it fails. The prefix stays for inspection until the next run.
 set -euo pipefail
+source "$(dirname "$0")/wine-session.sh"
+wine_session_no_aslr "$0" "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
@@ -19,7 +21,6 @@ if ! { cmake --preset release && cmake --build --preset release --target kessa-s
   exit 1
 fi
 
-source scripts/wine-session.sh
 wine_session_start "$build"
 
 # cmd's "start /wait" waits for the GUI program and keeps its whole 32-bit

@@ -9,6 +9,8 @@
 #
 #   bash scripts/screenshots.sh [output folder]     (default: docs)
 set -euo pipefail
+source "$(dirname "$0")/wine-session.sh"
+wine_session_no_aslr "$0" "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 out=$(realpath -m "${1:-docs}")
@@ -26,7 +28,6 @@ fi
 
 session="$build/screenshots"
 mkdir -p "$session"
-source scripts/wine-session.sh
 wine_session_start "$session"
 # There is no window manager here, so the pictures show the windows without
 # a frame or caption (Wine's own frames would lack the Marlett glyphs).

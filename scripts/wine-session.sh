@@ -3,12 +3,48 @@
 # started here is ended by wine_session_stop (and by the EXIT trap), and
 # nothing else is touched.
 #
+#   wine_session_no_aslr "$0" "$@"  first thing in a script that starts a
+#                                    session: runs the script again with
+#                                    address randomization off
 #   wine_session_start <build-dir>   exports WINEPREFIX, WINESERVER, WINELOADER,
 #                                    WINEDEBUG and DISPLAY
 #   wine_session_stop
 
 WINE_SESSION_XVFB_PID=""
 WINE_SESSION_DESKTOP_PID=""
+
+# Debian's Wine has no preloader, so its loader (linked at 0x7d000000) takes
+# Windows' fixed address ranges only after the kernel has placed the
+# process's own mappings. The kernel (Linux 6.18 here) puts a program's heap
+# anywhere in the 1 GB above its end. About one start in eight thousand, that
+# heap covers the shared user data page at 0x7ffe0000, and the new Wine
+# process exits with 1 before it has told the server anything (its "failed
+# to map the shared user data" is an error line, which WINEDEBUG=-all
+# hides). The parent's CreateProcess then fails with ERROR_INTERNAL_ERROR,
+# or wineboot -i fails and makes no prefix. With address randomization off,
+# the heap starts right after the loader, clear of those ranges, and every
+# process the script starts inherits that.
+wine_session_no_aslr() {
+  local script=$1 arch
+  shift
+  wine_session_aslr_off && return 0
+  if [ -z "${WINE_SESSION_NO_ASLR:-}" ]; then
+    export WINE_SESSION_NO_ASLR=1
+    arch=$(uname -m)
+    if setarch "$arch" -R true 2>/dev/null; then
+      exec setarch "$arch" -R bash "$script" "$@"
+    fi
+  fi
+  echo "wine-session: address randomization cannot be turned off on this machine;" \
+       "now and then a Wine program will fail to start" >&2
+}
+
+# Whether this shell runs with address randomization off (ADDR_NO_RANDOMIZE).
+wine_session_aslr_off() {
+  local persona
+  persona=$(cat /proc/self/personality 2>/dev/null) || return 1
+  (( (16#$persona & 16#0040000) != 0 ))
+}
 
 wine_session_start() {
   local build_dir=$1
