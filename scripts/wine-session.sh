@@ -16,7 +16,7 @@ WINE_SESSION_DESKTOP_PID=""
 # Debian's Wine has no preloader, so its loader (linked at 0x7d000000) takes
 # Windows' fixed address ranges only after the kernel has placed the
 # process's own mappings. The kernel (Linux 6.18 here) puts a program's heap
-# anywhere in the 1 GB above its end. About one start in eight thousand, that
+# anywhere in the 1 GB above its end. A few starts in ten thousand, that
 # heap covers the shared user data page at 0x7ffe0000, and the new Wine
 # process exits with 1 before it has told the server anything (its "failed
 # to map the shared user data" is an error line, which WINEDEBUG=-all
