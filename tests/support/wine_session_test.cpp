@@ -22,27 +22,31 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
 namespace {
 
-// Ids of the running desktop processes.
-std::vector<DWORD> desktopProcesses() {
-  std::vector<DWORD> found;
+// The id of the process that owns this thread's desktop window: the desktop
+// process of the shared desktop, or 0 when that is not an explorer.exe. Other
+// explorer.exe processes come and go during a run (the executor opens its
+// shortcut through explorer.exe), so the test follows only this one.
+DWORD sharedDesktopProcess() {
+  DWORD id = 0;
+  GetWindowThreadProcessId(GetDesktopWindow(), &id);
+  if (id == 0) return 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return found;
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-    if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0) found.push_back(entry.th32ProcessID);
+  bool explorer = false;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !explorer; more = Process32NextW(snapshot, &entry))
+    explorer = entry.th32ProcessID == id && _wcsicmp(entry.szExeFile, L"explorer.exe") == 0;
   CloseHandle(snapshot);
-  return found;
+  return explorer ? id : 0;
 }
 
 TEST(WineSession, SharedDesktop_OutlivesAMomentWithoutTestPrograms) {
-  const std::vector<DWORD> desktops = desktopProcesses();
-  ASSERT_FALSE(desktops.empty()) << "no desktop process";
+  const DWORD desktop = sharedDesktopProcess();
+  ASSERT_NE(desktop, 0u) << "no desktop process owns the desktop window";
   HDESK shared = GetThreadDesktop(GetCurrentThreadId());
   wchar_t name[128] = {};
   ASSERT_TRUE(GetUserObjectInformationW(shared, UOI_NAME, name, sizeof name, nullptr));
@@ -53,12 +57,11 @@ TEST(WineSession, SharedDesktop_OutlivesAMomentWithoutTestPrograms) {
   // Three times the delay after which Wine closes a desktop nobody uses: it
   // then takes the desktop's name away (no program can open it any more) and
   // tells its desktop process to end, which takes that process some seconds.
-  for (DWORD id : desktops) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    EXPECT_NE(process, nullptr) << "explorer.exe " << id << ": error " << GetLastError();
-    if (!process) continue;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, desktop);
+  EXPECT_NE(process, nullptr) << "explorer.exe " << desktop << ": error " << GetLastError();
+  if (process) {
     EXPECT_EQ(WaitForSingleObject(process, 3000), static_cast<DWORD>(WAIT_TIMEOUT))
-        << "the desktop process " << id << " ended";
+        << "the desktop process " << desktop << " ended";
     CloseHandle(process);
   }
   HDESK reopened = OpenDesktopW(name, 0, FALSE, DESKTOP_READOBJECTS);
