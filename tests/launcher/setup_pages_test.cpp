@@ -413,15 +413,26 @@ TEST(SetupCompleteError, SetCursor_HandOverLinkOnly) {
                 return;
             DWORD dialogThread = GetWindowThreadProcessId(dialog, nullptr);
             AttachThreadInput(GetCurrentThreadId(), dialogThread, TRUE);
-            overLink = cursorAt(dialog, pointIn(dialog, 3069, 3, 3));
+            const POINT link = pointIn(dialog, 3069, 3, 3);
+            overLink = cursorAt(dialog, link);
             elsewhere = cursorAt(dialog, pointIn(dialog, 3068, 3, 3));
+            // The reading holds only for the link where it was measured.
+            const POINT linkAfter = pointIn(dialog, 3069, 3, 3);
+            EXPECT_TRUE(link.x == linkAfter.x && link.y == linkAfter.y)
+                << "the link moved from " << link.x << "," << link.y << " to " << linkAfter.x << ","
+                << linkAfter.y << " while the cursor was read";
             AttachThreadInput(GetCurrentThreadId(), dialogThread, FALSE);
             uitest::pressButton(dialog, IDCANCEL);
         });
         EXPECT_EQ(page.DoModal(nullptr), IDCANCEL);
     }
-    EXPECT_EQ(overLink, LoadCursor(nullptr, IDC_HAND));
-    EXPECT_EQ(elsewhere, LoadCursor(nullptr, IDC_ARROW));
+    const auto name = [](HCURSOR cursor) {
+        return cursor == LoadCursor(nullptr, IDC_HAND)    ? "the hand"
+               : cursor == LoadCursor(nullptr, IDC_ARROW) ? "the arrow"
+                                                          : "another cursor";
+    };
+    EXPECT_EQ(overLink, LoadCursor(nullptr, IDC_HAND)) << "over the link: " << name(overLink);
+    EXPECT_EQ(elsewhere, LoadCursor(nullptr, IDC_ARROW)) << "beside the link: " << name(elsewhere);
 }
 
 TEST(SetupPages, RealPages_MapButtonsToResults) {
