@@ -21,7 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
+#include <string>
+
+#include "common/files.h"
 
 namespace {
 
@@ -76,17 +78,12 @@ TEST(WineSession, SharedDesktop_OutlivesAMomentWithoutTestPrograms) {
 // The kernel's personality flags of this process, through the Unix side of
 // the drive Wine maps to the root.
 TEST(WineSession, Programs_RunWithAddressRandomizationOff) {
-  HANDLE file = CreateFileW(L"Z:\\proc\\self\\personality", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "/proc/self/personality: error " << GetLastError();
-  char text[32] = {};
-  DWORD read = 0;
-  const BOOL ok = ReadFile(file, text, sizeof text - 1, &read, nullptr);
-  CloseHandle(file);
-  ASSERT_TRUE(ok) << "/proc/self/personality: error " << GetLastError();
-  text[strcspn(text, "\n")] = '\0';
+  std::string text;
+  ASSERT_TRUE(testutil::readFile(L"Z:\\proc\\self\\personality", text))
+      << "/proc/self/personality: error " << GetLastError();
+  text = text.substr(0, text.find('\n'));
   constexpr unsigned long kAddrNoRandomize = 0x0040000;
-  EXPECT_NE(std::strtoul(text, nullptr, 16) & kAddrNoRandomize, 0ul)
+  EXPECT_NE(std::strtoul(text.c_str(), nullptr, 16) & kAddrNoRandomize, 0ul)
       << "personality " << text << ": the program runs with address randomization on";
 }
 
